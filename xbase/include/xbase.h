@@ -82,6 +82,19 @@ XBASE_API long d4recCount(XBDATA* data);
 XBASE_API XBTAG* d4tag(XBDATA* data, const char* name); /* null (and XB_E_TAG) when absent */
 XBASE_API void d4tagSelectP(XBDATA* data, XBTAG* tag);  /* null selects record order */
 XBASE_API XBTAG* d4tagSelected(XBDATA* data);
+/* Walks the tags in the index's directory order: null gives the first, the
+ * last gives null. */
+XBASE_API XBTAG* d4tagNext(XBDATA* data, XBTAG* tag);
+XBASE_API const char* t4alias(XBTAG* tag);   /* tag name, upper case   */
+XBASE_API const char* t4expr(XBTAG* tag);    /* key expression text     */
+XBASE_API const char* t4filter(XBTAG* tag);  /* FOR expression, "" when none */
+XBASE_API int t4keyLen(XBTAG* tag);
+XBASE_API int t4unique(XBTAG* tag);          /* 1 for a unique tag      */
+XBASE_API int t4descending(XBTAG* tag);      /* 1 for a descending tag  */
+/* The key of the current record in the tag's order while that tag is
+ * selected and positioned (t4keyLen bytes, trailing blanks restored, NUL
+ * appended); null otherwise. */
+XBASE_API const char* t4key(XBTAG* tag);
 
 /* Seeks on the selected tag. A key text shorter than the tag's key matches
  * every key that begins with it; d4seek positions on the first such record.
