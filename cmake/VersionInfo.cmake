@@ -34,7 +34,9 @@ function(ondrik_version_info target description)
     ProductName "${ONDRIK_PRODUCT}"
     ProductVersion "${PROJECT_VERSION}"
     Comments "${PROJECT_DESCRIPTION}")
-  set(body "\"VERINFO1\\0StringFileInfo\\\\040904E4\\0\"\n")
+  # Each NUL is a literal of its own, so a value starting with a digit
+  # cannot extend the escape.
+  set(body "\"VERINFO1\" \"\\0\" \"StringFileInfo\\\\040904E4\" \"\\0\"\n")
   list(LENGTH pairs n)
   math(EXPR last "${n} - 1")
   foreach(i RANGE 0 ${last} 2)
@@ -42,7 +44,7 @@ function(ondrik_version_info target description)
     list(GET pairs ${i} key)
     list(GET pairs ${j} value)
     _ondrik_c_escape(value "${value}")
-    string(APPEND body "    \"${key}\\0${value}\\0\"\n")
+    string(APPEND body "    \"${key}\" \"\\0\" \"${value}\" \"\\0\"\n")
   endforeach()
   set(src ${CMAKE_CURRENT_BINARY_DIR}/${target}_verinfo.c)
   file(CONFIGURE OUTPUT ${src} CONTENT
