@@ -1,0 +1,192 @@
+// Internal model of the xBase engine: the session, open tables, their fields,
+// index tags and the tag cursor. Nothing here is exported; the C functions of
+// xbase.h (Api.cpp) are the only way in. See FORMAT.md for the file layouts.
+#pragma once
+
+#include "xbase.h"
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <list>
+#include <memory>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+namespace xb {
+
+constexpr uint32_t kPageSize = 512;
+constexpr uint32_t kTagHeaderSize = 1024;
+// Bounds every descent: a child link that loops back up is caught here.
+constexpr int kMaxTreeDepth = 32;
+// 2 MiB of index pages; enough for the upper levels of every tag we use.
+constexpr size_t kCachePages = 4096;
+
+// Reads exactly size bytes at offset. A short read (the file shrank while
+// open) gives XB_E_READ, like any failing read; 0 on success.
+int ReadExact(int fd, uint64_t offset, void* buffer, size_t size);
+
+// LRU cache of index pages keyed by (file, offset). Pages are copied in;
+// a pointer handed out stays valid until the next Insert, DropFile or Clear.
+class PageCache {
+public:
+    explicit PageCache(size_t capacityPages) : m_capacity(capacityPages) {}
+    const uint8_t* Find(uint32_t fileId, uint32_t offset);
+    const uint8_t* Insert(uint32_t fileId, uint32_t offset, const uint8_t* page);
+    void DropFile(uint32_t fileId);
+    void Clear();
+
+private:
+    struct Entry {
+        uint64_t key;
+        std::array<uint8_t, kPageSize> bytes;
+    };
+    static uint64_t Key(uint32_t fileId, uint32_t offset) {
+        return (static_cast<uint64_t>(fileId) << 32) | offset;
+    }
+    size_t m_capacity;
+    std::list<Entry> m_lru;  // most recently used first
+    std::unordered_map<uint64_t, std::list<Entry>::iterator> m_index;
+};
+
+}  // namespace xb
+
+struct XbData;
+
+struct XbEngine {
+    int errorCode = 0;
+    int singleOpen = 0;
+    int lockAttempts = 0;
+    int readOnly = 0;
+    bool optimize = false;
+    uint32_t lastFileId = 0;
+    xb::PageCache cache{xb::kCachePages};
+    std::list<std::unique_ptr<XbData>> tables;
+
+    // The first error wins until code4errorCode reads it.
+    int Fail(int code) {
+        if (errorCode == 0) errorCode = code;
+        return code;
+    }
+};
+
+struct XbField {
+    XbData* data = nullptr;
+    std::string name;  // upper case
+    char type = 'C';
+    uint32_t offset = 0;  // within the record, deletion byte at 0
+    uint32_t length = 0;
+    int decimals = 0;
+    std::string text;  // f4str's buffer: length bytes and a NUL
+};
+
+namespace xb {
+
+// How key bytes are formed, known from the key expression: a bare field of a
+// binary-keyed type gives fixed-size binary keys (trailing NULs); anything
+// else is a character key (trailing blanks).
+enum class KeyKind { Character, Integer, Number, Date, Binary };
+
+// The compound index file with its page reader.
+struct IndexFile {
+    int fd = -1;
+    uint32_t id = 0;
+    uint64_t size = 0;  // at open; a later shrink shows as a short read
+    std::array<uint8_t, kPageSize> scratch{};
+    ~IndexFile();
+};
+
+// One decoded leaf page: keys expanded to full length, back to back.
+struct Leaf {
+    uint32_t offset = 0;
+    uint32_t left = 0;
+    uint32_t right = 0;
+    int count = 0;
+    std::vector<uint8_t> keys;
+    std::vector<uint32_t> records;
+    const uint8_t* Key(int i, int keyLength) const {
+        return keys.data() + static_cast<size_t>(i) * keyLength;
+    }
+};
+
+}  // namespace xb
+
+struct XbTag {
+    XbData* data = nullptr;
+    std::string alias;   // upper case
+    std::string expr;    // key expression text
+    std::string filter;  // FOR expression, "" when none
+    uint32_t header = 0;
+    uint32_t root = 0;
+    int keyLength = 0;
+    bool unique = false;
+    bool descending = false;
+    bool machineCollation = true;
+    xb::KeyKind kind = xb::KeyKind::Character;
+    uint8_t fill = ' ';
+    std::string keyText;  // t4key's buffer: keyLength bytes and a NUL
+};
+
+enum class XbPosition { None, Record, Eof };
+
+struct XbData {
+    XbEngine* engine = nullptr;
+    std::string path;
+    int fd = -1;
+    uint8_t version = 0;
+    uint32_t recordCount = 0;
+    uint32_t headerLength = 0;
+    uint32_t recordLength = 0;
+    uint8_t tableFlags = 0;
+    std::vector<std::unique_ptr<XbField>> fields;
+
+    // Current position. The record bytes are read on first use after a step
+    // (recordLoaded false), so walking a tag costs no read per step.
+    XbPosition position = XbPosition::None;
+    uint32_t recNo = 0;
+    bool recordLoaded = false;
+    std::vector<uint8_t> record;
+
+    std::unique_ptr<xb::IndexFile> index;
+    std::vector<std::unique_ptr<XbTag>> tags;
+    XbTag* selected = nullptr;
+
+    // The tag cursor: valid when cursorTag is the selected tag and the table
+    // stands on the record at cursorIndex of the decoded leaf.
+    XbTag* cursorTag = nullptr;
+    xb::Leaf leaf;
+    // The tag whose page `leaf` decodes, while that page may be reused
+    // without decoding it again (read optimisation on); null otherwise.
+    XbTag* leafTag = nullptr;
+    int cursorIndex = -1;
+    uint32_t hopsForward = 0;  // leaf hops since the last turn; bounds a walk
+    uint32_t hopsBackward = 0;
+
+    ~XbData();
+    int Fail(int code) { return engine->Fail(code); }
+};
+
+namespace xb {
+
+// Table file (Table.cpp).
+int OpenTable(XbData& data);   // header and fields; 0 or negative
+int LoadRecord(XbData& data);  // reads recNo into record; 0 or negative
+int GoRecord(XbData& data, uint32_t recNo, bool readNow);
+
+// Index file (Index.cpp). Cursor calls answer 0 when the cursor stands on an
+// entry, XB_EOF when it ran off the end (either end), negative on damage.
+int OpenIndex(XbData& data, const std::string& cdxPath);
+int CursorFirst(XbData& data, XbTag& tag);
+int CursorLast(XbData& data, XbTag& tag);
+int CursorNext(XbData& data, XbTag& tag);
+int CursorPrev(XbData& data, XbTag& tag);
+// First entry whose leading n key bytes are >= probe (> probe when strict).
+int CursorLowerBound(XbData& data, XbTag& tag, const uint8_t* probe, int n, bool strict);
+// Finds the entry of the current record by a walk (after a change of tag).
+int CursorLocate(XbData& data, XbTag& tag, uint32_t recNo);
+// Builds a seek probe from key text; n receives its length. 0 or negative.
+int MakeProbe(const XbTag& tag, const char* text, std::vector<uint8_t>& probe, int& n,
+              bool& tooLong);
+
+}  // namespace xb

@@ -1,0 +1,140 @@
+// The .dbf table file: header, field descriptors and records.
+#include "Engine.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+#include <cctype>
+#include <cstring>
+
+namespace xb {
+namespace {
+
+uint16_t Le16(const uint8_t* p) {
+    return static_cast<uint16_t>(p[0] | (p[1] << 8));
+}
+uint32_t Le32(const uint8_t* p) {
+    return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
+           (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
+}
+
+bool KnownVersion(uint8_t v) {
+    switch (v) {
+        case 0x03:  // dBase III / FoxBASE+, no memo
+        case 0x05:  // dBase V
+        case 0x30:  // Visual FoxPro
+        case 0x31:  // Visual FoxPro with autoincrement
+        case 0x32:  // Visual FoxPro with varchar/varbinary
+        case 0x43:
+        case 0x63:
+        case 0x83:  // dBase III with memo
+        case 0x8B:  // dBase IV with memo
+        case 0x8E:
+        case 0xCB:
+        case 0xE5:
+        case 0xF5:  // FoxPro 2 with memo
+        case 0xFB:
+            return true;
+        default:
+            return false;
+    }
+}
+
+}  // namespace
+
+int OpenTable(XbData& data) {
+    struct stat st {};
+    if (::fstat(data.fd, &st) != 0) return XB_E_OPEN;
+    if (!S_ISREG(st.st_mode)) return XB_E_OPEN;
+    const uint64_t fileSize = static_cast<uint64_t>(st.st_size);
+    if (fileSize < 32) return XB_E_DATA;
+
+    uint8_t head[32];
+    if (int rc = ReadExact(data.fd, 0, head, sizeof head); rc != 0) return rc;
+    data.version = head[0];
+    if (!KnownVersion(data.version)) return XB_E_DATA;
+    data.recordCount = Le32(head + 4);
+    data.headerLength = Le16(head + 8);
+    data.recordLength = Le16(head + 10);
+    data.tableFlags = head[28];
+    // A header must hold at least the terminator; every record its deletion byte.
+    if (data.headerLength < 33 || data.headerLength > fileSize) return XB_E_DATA;
+    if (data.recordLength < 1) return XB_E_DATA;
+    const uint64_t needed = static_cast<uint64_t>(data.headerLength) +
+                            static_cast<uint64_t>(data.recordCount) * data.recordLength;
+    if (needed > fileSize) return XB_E_DATA;
+
+    std::vector<uint8_t> header(data.headerLength);
+    if (int rc = ReadExact(data.fd, 0, header.data(), header.size()); rc != 0) return rc;
+
+    uint32_t offset = 1;  // after the deletion byte
+    bool terminated = false;
+    for (uint32_t pos = 32; pos < data.headerLength; pos += 32) {
+        if (header[pos] == 0x0D) {
+            terminated = true;
+            break;
+        }
+        if (pos + 32 > data.headerLength) break;  // a partial descriptor: no terminator
+        const uint8_t* d = header.data() + pos;
+        auto field = std::make_unique<XbField>();
+        field->data = &data;
+        size_t nameLength = 0;
+        while (nameLength < 11 && d[nameLength] != 0) ++nameLength;
+        field->name.assign(reinterpret_cast<const char*>(d), nameLength);
+        for (char& c : field->name)
+            c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+        field->type = static_cast<char>(std::toupper(d[11]));
+        field->length = d[16];
+        field->decimals = d[17];
+        if (field->length == 0) return XB_E_DATA;
+        field->offset = offset;
+        offset += field->length;
+        if (offset > data.recordLength) return XB_E_DATA;  // field runs past the record
+        field->text.assign(field->length, ' ');
+        data.fields.push_back(std::move(field));
+    }
+    if (!terminated) return XB_E_DATA;
+    if (data.fields.empty() || data.fields.size() > 32767) return XB_E_DATA;
+    data.record.assign(data.recordLength, ' ');
+    return 0;
+}
+
+int LoadRecord(XbData& data) {
+    if (data.recordLoaded) return 0;
+    const uint64_t at = static_cast<uint64_t>(data.headerLength) +
+                        static_cast<uint64_t>(data.recNo - 1) * data.recordLength;
+    if (int rc = ReadExact(data.fd, at, data.record.data(), data.recordLength); rc != 0) {
+        return rc;
+    }
+    // Every record starts with its deletion mark; anything else means the
+    // file is not what its header says (damaged, or replaced while open).
+    if (data.record[0] != ' ' && data.record[0] != '*') return XB_E_DATA;
+    data.recordLoaded = true;
+    return 0;
+}
+
+int GoRecord(XbData& data, uint32_t recNo, bool readNow) {
+    if (recNo < 1 || recNo > data.recordCount) {
+        data.position = XbPosition::None;
+        data.recNo = 0;
+        return XB_E_INDEX;
+    }
+    // With read optimisation on, the record already in the buffer is kept.
+    const bool keep = data.recordLoaded && data.recNo == recNo && data.engine->optimize;
+    data.position = XbPosition::Record;
+    data.recNo = recNo;
+    data.recordLoaded = keep;
+    if (!readNow) return 0;
+    if (int rc = LoadRecord(data); rc != 0) {
+        data.position = XbPosition::None;
+        data.recNo = 0;
+        return rc;
+    }
+    return 0;
+}
+
+}  // namespace xb
+
+XbData::~XbData() {
+    if (index && engine != nullptr) engine->cache.DropFile(index->id);
+    if (fd >= 0) ::close(fd);
+}
