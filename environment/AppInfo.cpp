@@ -2,6 +2,7 @@
 
 #include "Cbdb.h"
 #include "Helpers.h"
+#include "QEL_LoggerObj.h"
 #include "platform/Files.h"
 #include "platform/IniText.h"
 #include "platform/Paths.h"
@@ -45,7 +46,21 @@ TAppInfo::~TAppInfo() {
     m_paths.reset();
     m_cursorList.reset();
     m_preferences.reset();
+    FreeLogger();
     DestroyHook();
+}
+
+void TAppInfo::StartLog() {
+    TLoggerObj& logger = GetLogger();
+    logger.SetTargetFile(m_logFileName);
+    Log("Application Path: " + m_appPath);
+    Log("Data Path: " + m_dataPath);
+    Log("Log File Name: " + m_logFileName);
+    Log("");
+}
+
+void TAppInfo::Log(const std::string& message) {
+    if (TLoggerObj* logger = CurrentLogger()) logger->Log(message);
 }
 
 void TAppInfo::Initialize() {

@@ -59,6 +59,13 @@ public:
     const TDataPathUserPreferences* Preferences() const { return m_preferences.get(); }
     TCursorList& CursorList() { return *m_cursorList; }
 
+    // Turns the application log on: creates the process's log writer (see
+    // QEL_LoggerObj.h), aims it at LogFileName and logs the folders. The
+    // destructor releases the writer, which writes the log file once.
+    void StartLog();
+    // One log line when the log is on; nothing, at no cost, when it is off.
+    void Log(const std::string& message);
+
 protected:
     virtual void AfterSetupPaths() {}
     virtual void DestroyHook() {}

@@ -1,0 +1,776 @@
+// yarvel-lookup: a vehicle lookup from the command line, for people who
+// integrate the host or support an installation. It loads the engine through
+// the program's own binding, looks the vehicle up the way the program's silent
+// lookup does, and prints the property lines the output data file would hold.
+// Where several descriptions are in effect it lists them all, with the columns
+// in which they differ, and says what the program's own choice would offer.
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "DateUtils.h"
+#include "Helpers.h"
+#include "OndrikData.h"
+#include "VehDets.h"
+#include "YarvelPortal.h"
+#include "platform/Files.h"
+#include "platform/IniText.h"
+#include "platform/Paths.h"
+#include "platform/Profile.h"
+#include "platform/Services.h"
+#include "platform/TextCodec.h"
+
+namespace {
+
+constexpr int kExitFound = 0;
+constexpr int kExitNotFound = 1;
+constexpr int kExitSeveral = 2;
+constexpr int kExitError = 3;
+
+const char kSynopsis[] =
+    "Usage: yarvel-lookup [OPTIONS] VIN\n"
+    "       yarvel-lookup [OPTIONS] --year YEAR --make MAKE --model MODEL\n"
+    "       yarvel-lookup [OPTIONS] --batch FILE\n";
+
+const char kHelp[] =
+    "Looks a vehicle up through the lookup engine (libYarvel.so in this program's\n"
+    "folder) the way Ondrik's silent lookup does, and prints the lines Ondrik would\n"
+    "write to its output data file. When several vehicle descriptions are in\n"
+    "effect, all are listed with the columns in which they differ.\n"
+    "\n"
+    "Options:\n"
+    "  --date DATE    lookup date, in the short date format (M/d/yyyy) or as\n"
+    "                 yyyy-mm-dd; default today. 1/1/1950 asks for the original\n"
+    "                 symbol.\n"
+    "  --data DIR     use the master tables in DIR. The engine finds its data\n"
+    "                 folder through the host ini Pollark.Ini in the Windows\n"
+    "                 directory ($WINDIR); with --data, $WINDIR points at a private\n"
+    "                 temporary folder holding a Pollark.Ini whose section\n"
+    "                 [DataPath] sets UseAltDataPath=1 and AlternateDataPath=DIR.\n"
+    "                 Without it the engine reads the installation's Pollark.Ini,\n"
+    "                 and without that uses the Data folder beside this program.\n"
+    "  --year YEAR, --make MAKE, --model MODEL\n"
+    "                 look up by model year, make (name or abbreviation) and\n"
+    "                 model name instead of a VIN; letter case does not matter.\n"
+    "  --batch FILE   one VIN per line, optionally followed by a date (separated\n"
+    "                 by a comma, tab or blanks); empty lines and lines starting\n"
+    "                 with # are skipped. Prints one result line per VIN: VIN,\n"
+    "                 date, result and details, separated by tabs (with --json one\n"
+    "                 JSON object per line).\n"
+    "  --json         print JSON (UTF-8) instead of text.\n"
+    "  --version      print the version and exit.\n"
+    "  -h, --help     print this help and exit.\n"
+    "\n"
+    "Text is printed in UTF-8; the output data file itself holds Windows-1252.\n"
+    "\n"
+    "Exit status:\n"
+    "  0  one vehicle found (--batch: every line was looked up without error)\n"
+    "  1  no vehicle found, or the VIN is shorter than the engine's minimum\n"
+    "  2  several vehicle descriptions in effect\n"
+    "  3  error: bad command line, engine or data not usable, batch file unreadable,\n"
+    "     a batch line whose result is error\n";
+
+// A command line that cannot be run.
+class EUsage : public Exception {
+public:
+    using Exception::Exception;
+};
+
+struct TOptions {
+    std::string Vin;
+    std::optional<std::string> Year, Make, Model;
+    std::optional<std::string> Date;
+    std::optional<std::string> DataDir;
+    std::optional<std::string> BatchFile;
+    bool Json = false;
+    bool Help = false;
+    bool Version = false;
+};
+
+TOptions ParseCommandLine(int argc, char** argv) {
+    TOptions options;
+    bool vinGiven = false;
+    bool optionsEnded = false;
+    for (int i = 1; i < argc; ++i) {
+        std::string arg = argv[i];
+        if (optionsEnded || arg.empty() || arg[0] != '-' || arg == "-") {
+            if (vinGiven) throw EUsage("only one VIN can be given: " + arg);
+            options.Vin = arg;
+            vinGiven = true;
+            continue;
+        }
+        if (arg == "--") {
+            optionsEnded = true;
+            continue;
+        }
+        std::optional<std::string> inlineValue;
+        if (const auto eq = arg.find('='); arg.rfind("--", 0) == 0 && eq != std::string::npos) {
+            inlineValue = arg.substr(eq + 1);
+            arg.resize(eq);
+        }
+        auto value = [&]() -> std::string {
+            if (inlineValue) return *inlineValue;
+            if (i + 1 >= argc) throw EUsage("option " + arg + " needs a value");
+            return argv[++i];
+        };
+        auto flag = [&](bool& target) {
+            if (inlineValue) throw EUsage("option " + arg + " takes no value");
+            target = true;
+        };
+        if (arg == "--json") {
+            flag(options.Json);
+        } else if (arg == "--help" || arg == "-h") {
+            flag(options.Help);
+        } else if (arg == "--version") {
+            flag(options.Version);
+        } else if (arg == "--date") {
+            options.Date = value();
+        } else if (arg == "--data") {
+            options.DataDir = value();
+        } else if (arg == "--batch") {
+            options.BatchFile = value();
+        } else if (arg == "--year") {
+            options.Year = value();
+        } else if (arg == "--make") {
+            options.Make = value();
+        } else if (arg == "--model") {
+            options.Model = value();
+        } else {
+            throw EUsage("unknown option " + arg);
+        }
+    }
+    if (options.Help || options.Version) return options;
+    const bool ymm = options.Year || options.Make || options.Model;
+    if (ymm && !(options.Year && options.Make && options.Model))
+        throw EUsage("--year, --make and --model go together");
+    const int searches = (vinGiven ? 1 : 0) + (ymm ? 1 : 0) + (options.BatchFile ? 1 : 0);
+    if (searches == 0) throw EUsage("give a VIN, --year/--make/--model or --batch");
+    if (searches > 1) throw EUsage("give only one of a VIN, --year/--make/--model and --batch");
+    if (vinGiven && platform::TrimBlanks(options.Vin).empty()) throw EUsage("the VIN is empty");
+    if (ymm && !IsIntegerText(platform::TrimBlanks(*options.Year)))
+        throw EUsage("the year must be a number: " + *options.Year);
+    if (options.BatchFile && options.Date)
+        throw EUsage("--date does not apply to --batch; give the date on each line");
+    return options;
+}
+
+// yyyy-mm-dd, or the short date format.
+std::optional<double> ReadDate(const std::string& text) {
+    const std::string t = platform::TrimBlanks(text);
+    if (t.size() >= 8 && t[4] == '-' && t.find_first_not_of("0123456789-") == std::string::npos) {
+        if (const auto d = ParseDateText(t, "yyyy-M-d")) return d;
+    }
+    return ParseDateText(t, platform::ShortDateFormat());
+}
+
+std::string IsoDate(double dayCount) {
+    return FormatDateText(dayCount, "yyyy-MM-dd");
+}
+
+// ---- Output -----------------------------------------------------------------
+
+std::string JsonString(const std::string& ansi) {
+    const std::string utf8 = platform::AnsiToUtf8(ansi);
+    std::string out = "\"";
+    for (const char ch : utf8) {
+        const auto c = static_cast<unsigned char>(ch);
+        switch (c) {
+            case '"':
+                out += "\\\"";
+                break;
+            case '\\':
+                out += "\\\\";
+                break;
+            case '\b':
+                out += "\\b";
+                break;
+            case '\f':
+                out += "\\f";
+                break;
+            case '\n':
+                out += "\\n";
+                break;
+            case '\r':
+                out += "\\r";
+                break;
+            case '\t':
+                out += "\\t";
+                break;
+            default:
+                if (c < 0x20) {
+                    char buf[8];
+                    std::snprintf(buf, sizeof buf, "\\u%04x", c);
+                    out += buf;
+                } else {
+                    out += ch;
+                }
+        }
+    }
+    return out + "\"";
+}
+
+// Property lines as [key, value] pairs: keys repeat, so no object.
+std::string JsonProperties(const std::vector<std::string>& lines) {
+    std::string out = "[";
+    for (size_t i = 0; i < lines.size(); ++i) {
+        const auto eq = lines[i].find('=');
+        if (i) out += ",";
+        out += "[" + JsonString(lines[i].substr(0, eq)) + "," +
+               JsonString(eq == std::string::npos ? "" : lines[i].substr(eq + 1)) + "]";
+    }
+    return out + "]";
+}
+
+std::string Utf8(const std::string& ansi) {
+    return platform::AnsiToUtf8(ansi);
+}
+
+// One cell of a tab-separated line.
+std::string Cell(const std::string& ansi) {
+    std::string text = Utf8(ansi);
+    for (char& c : text)
+        if (c == '\t' || c == '\r' || c == '\n') c = ' ';
+    return text;
+}
+
+// ---- Engine messages ----------------------------------------------------------
+
+// The engine reports its failures in message boxes and then answers defaults
+// that look like "nothing found". Boxes are still written to stderr as without
+// a handler, but an error report turns the outcome into an error.
+int g_engineErrors = 0;
+
+int StderrBox(const platform::MessageBoxRequest& request) {
+    std::fprintf(stderr, "%s: %s\n", request.caption.c_str(), request.text.c_str());
+    if (request.text.rfind("YARVEL.DLL Error", 0) == 0) ++g_engineErrors;
+    return platform::DefaultAnswer(request);
+}
+
+// ---- Private host ini for --data --------------------------------------------------
+
+class TPrivateWindowsDir {
+public:
+    explicit TPrivateWindowsDir(const std::string& dataDir) {
+        std::error_code ec;
+        const std::filesystem::path data = std::filesystem::absolute(dataDir, ec);
+        if (ec || !platform::DirectoryExists(data.string()))
+            throw Exception("data folder not found: " + dataDir);
+        std::string folder = data.lexically_normal().string();
+        if (folder.empty() || folder.back() != platform::PathDelim) folder += platform::PathDelim;
+
+        std::string pattern = platform::TempFolder() + "yarvel-lookup.XXXXXX";
+        if (!mkdtemp(pattern.data()))
+            throw Exception("cannot create a temporary folder in " + platform::TempFolder());
+        m_path = pattern;
+        const std::string ini = m_path + "/Pollark.Ini";
+        std::string error;
+        if (!platform::WriteProfileString(ini, "DataPath", "UseAltDataPath", "1", &error) ||
+            !platform::WriteProfileString(ini, "DataPath", "AlternateDataPath", folder, &error))
+            throw Exception("cannot write " + ini + ": " + error);
+        setenv("WINDIR", m_path.c_str(), 1);
+    }
+    ~TPrivateWindowsDir() {
+        std::error_code ec;
+        if (!m_path.empty()) std::filesystem::remove_all(m_path, ec);
+    }
+    TPrivateWindowsDir(const TPrivateWindowsDir&) = delete;
+    TPrivateWindowsDir& operator=(const TPrivateWindowsDir&) = delete;
+
+private:
+    std::string m_path;
+};
+
+// Keeps the engine loaded for the tool's run.
+struct TEngineSession {
+    TEngineSession() {
+        try {
+            LoadYarvel();
+            Yarvel().YarvelSetSuppressMessages(1);
+        } catch (...) {
+            // A binding that failed part-way leaves the library loaded.
+            UnloadYarvel();
+            throw;
+        }
+    }
+    ~TEngineSession() { UnloadYarvel(); }
+    TEngineSession(const TEngineSession&) = delete;
+    TEngineSession& operator=(const TEngineSession&) = delete;
+};
+
+// ---- Lookups --------------------------------------------------------------------
+
+const char* const kColumnTitles[16] = {"Model Name", "Symbol",      "Body Style",   "Engine Size",
+                                       "Cylinders",  "Engine Type", "Model/Series", "Body",
+                                       "Engine",     "Restraints",  "Transmission", "Other",
+                                       "Symbol",     "Comp",        "Coll",         "VIN"};
+
+enum class TOutcome { Found, Several, NotFound, Invalid, Error };
+
+const char* OutcomeWord(TOutcome outcome) {
+    switch (outcome) {
+        case TOutcome::Found:
+            return "found";
+        case TOutcome::Several:
+            return "several";
+        case TOutcome::NotFound:
+            return "not_found";
+        case TOutcome::Invalid:
+            return "invalid";
+        case TOutcome::Error:
+            return "error";
+    }
+    return "error";
+}
+
+int ExitStatus(TOutcome outcome) {
+    switch (outcome) {
+        case TOutcome::Found:
+            return kExitFound;
+        case TOutcome::Several:
+            return kExitSeveral;
+        case TOutcome::NotFound:
+        case TOutcome::Invalid:
+            return kExitNotFound;
+        case TOutcome::Error:
+            return kExitError;
+    }
+    return kExitError;
+}
+
+struct TCandidate {
+    std::string Fields[16];  // every selector's value, read while the candidate was current
+    TVinRecordPtr Record;    // its data
+};
+
+struct TResult {
+    TOutcome Outcome = TOutcome::NotFound;
+    std::string Message;
+    TVinRecordPtr Record;
+    TYarvelDifferenceSet Columns = 0;
+    // Every description in effect, when there are several.
+    std::vector<TCandidate> Candidates;
+    // How many of them Ondrik's choice would offer, and what it judges repeats by.
+    size_t ChoiceRows = 0;
+    std::string ChoiceKey;
+};
+
+// The symbol columns follow the model year: one symbol up to 2010, comprehensive
+// and collision symbols from 2011.
+TYarvelDifferenceSet SymbolColumns(int modelYear) {
+    return modelYear <= 2010 ? YV_BIT(YV_FIELD_TWODIGVSR)
+                             : YV_BIT(YV_FIELD_COMP_SYM) | YV_BIT(YV_FIELD_COLL_SYM);
+}
+
+TVinRecordPtr NewLookupRecord(double date) {
+    TVinRecordPtr record = NewVinRecord();
+    ClearVinRecord(*record);
+    record->EffectiveDate = date;
+    record->RecordType = 1;
+    return record;
+}
+
+// The engine's current record, field by field and as a record.
+TCandidate ReadCurrent(double date) {
+    const TYarvelEntryPoints& y = Yarvel();
+    TCandidate candidate;
+    for (int s = 0; s <= YV_FIELD_LAST; ++s) {
+        TYarvelText value;
+        y.YarvelGetFieldValue(value.Out(), static_cast<TYarvelFieldSelector>(s));
+        candidate.Fields[s] = value.Str();
+    }
+    candidate.Record = NewLookupRecord(date);
+    y.YarvelLoadFromCurrentRecord(candidate.Record.get());
+    return candidate;
+}
+
+// Ondrik's choice leaves out a candidate that repeats the one listed before it.
+template <typename Key>
+size_t ChoiceRows(const std::vector<TCandidate>& candidates, Key key) {
+    size_t rows = 0;
+    std::string last;
+    for (const TCandidate& c : candidates) {
+        if (key(c) == last) continue;
+        last = key(c);
+        ++rows;
+    }
+    return rows;
+}
+
+// The program's VIN search: the engine's own load first, then the candidates.
+// Unlike the program's choice, every description in effect is listed.
+TResult LookupVin(const std::string& vinText, double date) {
+    const TYarvelEntryPoints& y = Yarvel();
+    TResult result;
+    const std::string vin = platform::TrimBlanks(vinText);
+    const int32_t minimum = y.YarvelGetMinVinSizePermitted();
+    if (static_cast<int64_t>(vin.size()) < minimum) {
+        result.Outcome = TOutcome::Invalid;
+        result.Message = "VIN must be at least " + std::to_string(minimum) +
+                         " characters in order for a lookup to occur";
+        return result;
+    }
+    TVinRecordPtr record = NewLookupRecord(date);
+    record->VIN = ReplaceRecordText(record->VIN, vin);
+    y.YarvelGetRecordByVIN(record.get());
+
+    const TYarvelText vinArg(vin);
+    int candidates = 0;
+    for (y.YarvelGetFirstVIN(vinArg.In()); !y.YarvelGetEndOfVIN(); y.YarvelGetNextVIN()) {
+        ++candidates;
+        if (y.YarvelGetRecordEffective(date)) result.Candidates.push_back(ReadCurrent(date));
+    }
+
+    if (candidates == 1) {
+        y.YarvelGetRecordByVIN(record.get());
+    } else if (result.Candidates.size() == 1) {
+        CopyVinRecord(*record, *result.Candidates.front().Record);
+    } else if (result.Candidates.size() >= 2) {
+        const int year =
+            record->ModelYear ? record->ModelYear : result.Candidates.front().Record->ModelYear;
+        result.Columns = y.YarvelGetDifferenceFieldsVIN(vinArg.In()) | YV_BIT(YV_FIELD_MODELNAME) |
+                         SymbolColumns(year);
+        result.ChoiceRows = ChoiceRows(
+            result.Candidates, [](const TCandidate& c) { return RecordText(c.Record->Model); });
+        result.ChoiceKey = "model name";
+        result.Outcome = TOutcome::Several;
+        return result;
+    }
+    result.Candidates.clear();
+    if (record->ModelYear > 0) {
+        // The record carries the VIN searched, not the engine's pattern.
+        record->VIN = ReplaceRecordText(record->VIN, vin);
+        result.Outcome = TOutcome::Found;
+        result.Record = std::move(record);
+    } else {
+        result.Message = "No vehicle found for VIN " + vin + " on " +
+                         FormatDateText(date, platform::ShortDateFormat());
+    }
+    return result;
+}
+
+bool SameName(const std::string& a, const std::string& b) {
+    return platform::SameTextNoCase(platform::TrimBlanks(a), platform::TrimBlanks(b));
+}
+
+std::string JoinNames(const std::vector<std::string>& names) {
+    std::string out;
+    for (const auto& n : names) out += (out.empty() ? "" : ", ") + n;
+    return out;
+}
+
+// The program's year, make and model search, on the make and model as the
+// engine's lists spell them.
+TResult LookupYmm(const std::string& yearText, const std::string& makeText,
+                  const std::string& modelText, double date) {
+    const TYarvelEntryPoints& y = Yarvel();
+    TResult result;
+    const std::string year = std::to_string(StrToIntTrimmed(yearText));
+
+    TMakeList makes;
+    y.YarvelGetListOfMakes(makes.Protocol());
+    const TAutoMake* make = nullptr;
+    std::vector<std::string> makeNames;
+    for (const auto& [name, object] : makes.Entries()) {
+        makeNames.push_back(name);
+        if (!make && object &&
+            (SameName(name, makeText) || SameName(RecordText(object->Make), makeText) ||
+             SameName(RecordText(object->Abbr), makeText)))
+            make = object;
+    }
+    if (!make) {
+        result.Message = "No make " + makeText + "; the makes are: " + JoinNames(makeNames);
+        return result;
+    }
+
+    TModelList models;
+    const TYarvelText yearArg(year);
+    y.YarvelGetListOfModels(models.Protocol(), make, yearArg.In());
+    const TModelID* model = nullptr;
+    std::vector<std::string> modelNames;
+    for (const auto& [name, object] : models.Entries()) {
+        if (modelNames.empty() || modelNames.back() != name) modelNames.push_back(name);
+        if (!model && object &&
+            (SameName(name, modelText) || SameName(RecordText(object->Name), modelText)))
+            model = object;
+    }
+    if (!model) {
+        result.Message = "No model " + modelText + " of " + RecordText(make->Make) + " in " + year +
+                         (modelNames.empty() ? "" : "; the models are: " + JoinNames(modelNames));
+        return result;
+    }
+
+    const TYarvelString* makeArg = make->Abbr;
+    const TYarvelString* modelArg = model->Name;
+    TVinRecordPtr record = NewLookupRecord(date);
+    y.YarvelGetFirstSubModel(makeArg, yearArg.In(), modelArg);
+    y.YarvelGetNextSubModel();
+    std::string pattern;
+    if (y.YarvelGetEndOfModel()) {
+        TYarvelText vin;
+        y.YarvelGetModelVIN(vin.Out(), makeArg, yearArg.In(), modelArg);
+        pattern = vin.Str();
+    } else {
+        for (y.YarvelGetFirstSubModel(makeArg, yearArg.In(), modelArg); !y.YarvelGetEndOfModel();
+             y.YarvelGetNextSubModel())
+            if (y.YarvelGetRecordEffective(date)) result.Candidates.push_back(ReadCurrent(date));
+        if (result.Candidates.size() >= 2) {
+            result.Columns = y.YarvelGetDifferenceFields(makeArg, yearArg.In(), modelArg) |
+                             YV_BIT(YV_FIELD_VIN) | SymbolColumns(std::stoi(year));
+            result.ChoiceRows = ChoiceRows(
+                result.Candidates, [](const TCandidate& c) { return c.Fields[YV_FIELD_VIN]; });
+            result.ChoiceKey = "VIN pattern";
+            result.Outcome = TOutcome::Several;
+            return result;
+        }
+        if (result.Candidates.size() == 1) pattern = result.Candidates.front().Fields[YV_FIELD_VIN];
+        result.Candidates.clear();
+        record->Symbol = 0;
+    }
+    if (!pattern.empty()) {
+        record->VIN = ReplaceRecordText(record->VIN, pattern);
+        y.YarvelGetRecordByVIN(record.get());
+    }
+    if (record->ModelYear > 0) {
+        result.Outcome = TOutcome::Found;
+        result.Record = std::move(record);
+    } else {
+        result.Message = "No vehicle description of " + year + " " + RecordText(make->Make) + " " +
+                         platform::TrimBlanks(RecordText(model->Name)) + " in effect on " +
+                         FormatDateText(date, platform::ShortDateFormat());
+    }
+    return result;
+}
+
+// Runs one lookup; engine error reports make it an error whatever it answered.
+template <typename F>
+TResult Guarded(F&& lookup) {
+    const int errorsBefore = g_engineErrors;
+    TResult result;
+    try {
+        result = lookup();
+    } catch (const Exception& e) {
+        result = TResult{};
+        result.Outcome = TOutcome::Error;
+        result.Message = e.Message();
+    }
+    if (g_engineErrors != errorsBefore && result.Outcome != TOutcome::Error) {
+        result = TResult{};
+        result.Outcome = TOutcome::Error;
+        result.Message = "the engine reported an error (see above)";
+    }
+    return result;
+}
+
+// ---- Printing ---------------------------------------------------------------------
+
+std::vector<int> ColumnList(TYarvelDifferenceSet columns) {
+    std::vector<int> list;
+    for (int bit = 0; bit <= YV_FIELD_LAST; ++bit)
+        if (columns & YV_BIT(bit)) list.push_back(bit);
+    return list;
+}
+
+std::string JsonQuery(const std::string& queryJson, double date) {
+    return "\"query\":{" + queryJson + ",\"date\":" + JsonString(IsoDate(date)) + "}";
+}
+
+std::string JsonResult(const TResult& r, const std::string& queryJson, double date) {
+    std::string out =
+        "{\"result\":" + JsonString(OutcomeWord(r.Outcome)) + "," + JsonQuery(queryJson, date);
+    if (r.Outcome == TOutcome::Found) {
+        out +=
+            ",\"properties\":" + JsonProperties(GetVehicleProperties(*r.Record, true, "=", true));
+    } else if (r.Outcome == TOutcome::Several) {
+        const auto columns = ColumnList(r.Columns);
+        out += ",\"columns\":[";
+        for (size_t i = 0; i < columns.size(); ++i)
+            out += (i ? "," : "") + JsonString(kColumnTitles[columns[i]]);
+        out += "],\"choiceRows\":" + std::to_string(r.ChoiceRows) + ",\"candidates\":[";
+        for (size_t c = 0; c < r.Candidates.size(); ++c) {
+            const TCandidate& candidate = r.Candidates[c];
+            out += (c ? ",{" : "{") + std::string("\"values\":[");
+            for (size_t i = 0; i < columns.size(); ++i)
+                out += (i ? "," : "") + JsonString(candidate.Fields[columns[i]]);
+            out += "]";
+            out += ",\"properties\":" +
+                   JsonProperties(GetVehicleProperties(*candidate.Record, true, "=", true));
+            out += "}";
+        }
+        out += "]";
+    }
+    if (!r.Message.empty()) out += ",\"message\":" + JsonString(r.Message);
+    return out + "}";
+}
+
+void PrintText(const TResult& r) {
+    switch (r.Outcome) {
+        case TOutcome::Found: {
+            // Exactly the output data file's lines, with the terminal's line ends.
+            std::string text = VehiclePropertiesText(*r.Record);
+            std::erase(text, '\r');
+            std::fputs(Utf8(text).c_str(), stdout);
+            break;
+        }
+        case TOutcome::Several: {
+            const auto columns = ColumnList(r.Columns);
+            std::printf("Several vehicle descriptions in effect: %zu\n", r.Candidates.size());
+            std::string line;
+            for (size_t i = 0; i < columns.size(); ++i)
+                line += (i ? "\t" : "") + std::string(kColumnTitles[columns[i]]);
+            std::printf("%s\n", line.c_str());
+            for (const TCandidate& candidate : r.Candidates) {
+                line.clear();
+                for (size_t i = 0; i < columns.size(); ++i)
+                    line += (i ? "\t" : "") + Cell(candidate.Fields[columns[i]]);
+                std::printf("%s\n", line.c_str());
+            }
+            if (r.ChoiceRows == 1)
+                std::printf(
+                    "Ondrik takes the first without asking: it leaves out a description "
+                    "whose %s equals the one before it.\n",
+                    r.ChoiceKey.c_str());
+            else if (r.ChoiceRows < r.Candidates.size())
+                std::printf(
+                    "Ondrik's choice offers %zu of them: it leaves out a description "
+                    "whose %s equals the one before it.\n",
+                    r.ChoiceRows, r.ChoiceKey.c_str());
+            break;
+        }
+        case TOutcome::NotFound:
+        case TOutcome::Invalid:
+            std::printf("%s\n", Utf8(r.Message).c_str());
+            break;
+        case TOutcome::Error:
+            std::fprintf(stderr, "yarvel-lookup: %s\n", Utf8(r.Message).c_str());
+    }
+}
+
+std::string BatchTextLine(const std::string& vin, const std::string& dateText, const TResult& r) {
+    std::string line = Cell(vin) + "\t" + Cell(dateText) + "\t" + OutcomeWord(r.Outcome);
+    if (r.Outcome == TOutcome::Found) {
+        for (const auto& property : GetVehicleProperties(*r.Record, true, "=", true))
+            line += "\t" + Cell(property);
+    } else if (r.Outcome == TOutcome::Several) {
+        line += "\t" + std::to_string(r.Candidates.size()) + " descriptions:";
+        for (size_t i = 0; i < r.Candidates.size(); ++i)
+            line += (i ? " | " : " ") + Cell(r.Candidates[i].Fields[YV_FIELD_MODELNAME]);
+    } else if (!r.Message.empty()) {
+        line += "\t" + Cell(r.Message);
+    }
+    return line;
+}
+
+int RunBatch(const TOptions& options) {
+    std::ifstream in(*options.BatchFile, std::ios::binary);
+    if (!in || platform::DirectoryExists(*options.BatchFile)) {
+        std::fprintf(stderr, "yarvel-lookup: cannot read %s\n", options.BatchFile->c_str());
+        return kExitError;
+    }
+    int status = kExitFound;
+    std::string raw;
+    while (std::getline(in, raw)) {
+        const std::string line = platform::TrimBlanks(raw);
+        if (line.empty() || line[0] == '#') continue;
+        const auto end = line.find_first_of(" \t,");
+        const std::string vin = platform::Utf8ToAnsi(line.substr(0, end));
+        std::string dateText =
+            end == std::string::npos ? "" : platform::TrimBlanks(line.substr(end + 1));
+        if (!dateText.empty() && dateText[0] == ',')
+            dateText = platform::TrimBlanks(dateText.substr(1));
+        std::optional<double> date =
+            dateText.empty() ? std::optional<double>(NowDayCount()) : ReadDate(dateText);
+        TResult result;
+        if (!date) {
+            result.Outcome = TOutcome::Error;
+            result.Message = "not a date: " + dateText;
+            date = NowDayCount();
+        } else {
+            result = Guarded([&] { return LookupVin(vin, *date); });
+        }
+        if (result.Outcome == TOutcome::Error) status = kExitError;
+        if (options.Json)
+            std::printf("%s\n", JsonResult(result, "\"vin\":" + JsonString(vin), *date).c_str());
+        else
+            std::printf(
+                "%s\n",
+                BatchTextLine(vin, dateText.empty() ? IsoDate(*date) : dateText, result).c_str());
+        std::fflush(stdout);
+    }
+    return status;
+}
+
+int Run(const TOptions& options) {
+    std::optional<double> date = NowDayCount();
+    if (options.Date) {
+        date = ReadDate(*options.Date);
+        if (!date) throw EUsage("not a date: " + *options.Date);
+    }
+    std::optional<TPrivateWindowsDir> windowsDir;
+    if (options.DataDir) windowsDir.emplace(*options.DataDir);
+
+    TEngineSession engine;
+    // The engine answers 0 here only when its session did not start (its report is above).
+    if (Yarvel().YarvelGetMinVinSizePermitted() <= 0) {
+        std::fprintf(stderr, "yarvel-lookup: the engine did not start\n");
+        return kExitError;
+    }
+    if (options.BatchFile) return RunBatch(options);
+
+    TResult result;
+    std::string queryJson;
+    if (options.Year) {
+        const std::string make = platform::Utf8ToAnsi(*options.Make);
+        const std::string model = platform::Utf8ToAnsi(*options.Model);
+        result = Guarded([&] { return LookupYmm(*options.Year, make, model, *date); });
+        queryJson = "\"year\":" + JsonString(platform::TrimBlanks(*options.Year)) +
+                    ",\"make\":" + JsonString(make) + ",\"model\":" + JsonString(model);
+    } else {
+        const std::string vin = platform::Utf8ToAnsi(options.Vin);
+        result = Guarded([&] { return LookupVin(vin, *date); });
+        queryJson = "\"vin\":" + JsonString(platform::TrimBlanks(vin));
+    }
+    if (options.Json) {
+        std::printf("%s\n", JsonResult(result, queryJson, *date).c_str());
+        if (result.Outcome == TOutcome::Error)
+            std::fprintf(stderr, "yarvel-lookup: %s\n", Utf8(result.Message).c_str());
+    } else {
+        PrintText(result);
+    }
+    return ExitStatus(result.Outcome);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    platform::SetMessageBoxHandler(StderrBox);
+    try {
+        const TOptions options = ParseCommandLine(argc, argv);
+        if (options.Help) {
+            std::fputs(kSynopsis, stdout);
+            std::fputs("\n", stdout);
+            std::fputs(kHelp, stdout);
+            return kExitFound;
+        }
+        if (options.Version) {
+            const std::string version = GetVersionString(platform::ProgramFileName(), 2);
+            std::printf("yarvel-lookup %s\n", version.empty() ? "(no version)" : version.c_str());
+            return kExitFound;
+        }
+        return Run(options);
+    } catch (const EUsage& e) {
+        std::fprintf(stderr, "yarvel-lookup: %s\n%sRun yarvel-lookup --help for the options.\n",
+                     e.Message().c_str(), kSynopsis);
+    } catch (const EYarvelPortal& e) {
+        std::fprintf(stderr, "%s\n", e.Message().c_str());
+        if (!YarvelLoadErrorDetail().empty())
+            std::fprintf(stderr, "(%s)\n", YarvelLoadErrorDetail().c_str());
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "yarvel-lookup: %s\n", e.what());
+    }
+    return kExitError;
+}

@@ -1,0 +1,250 @@
+// Runs the built yarvel-lookup on the sample data, as support would.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+
+#include "platform/TempFolder.h"
+
+extern char** environ;
+
+namespace {
+
+using platform::testing::TempFolder;
+
+// Sample data cases (data/sample/README.md).
+const char kUnambiguousVin[] = "1C3LA36A16N123456";  // 2006 Chrysler 300, one description
+const char kSeveralVin[] = "1HGCM56635A123456";      // 2005 Honda Accord LX, EX and EX-L
+const char kUnknownVin[] = "1FAKE00000A000000";
+
+struct TRun {
+    int status = -1;
+    std::string out, err;
+};
+
+class YarvelLookupTest : public ::testing::Test {
+protected:
+    TRun Run(std::vector<std::string> args) {
+        args.insert(args.begin(), YARVEL_LOOKUP);
+        std::vector<char*> argv;
+        for (auto& a : args) argv.push_back(a.data());
+        argv.push_back(nullptr);
+        const std::string out = m_folder.Path() + "stdout", err = m_folder.Path() + "stderr";
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+        posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                         0600);
+        posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                         0600);
+        pid_t pid = 0;
+        TRun run;
+        if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) == 0) {
+            int status = 0;
+            waitpid(pid, &status, 0);
+            run.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+        }
+        posix_spawn_file_actions_destroy(&actions);
+        run.out = m_folder.Read("stdout");
+        run.err = m_folder.Read("stderr");
+        return run;
+    }
+
+    static std::vector<std::string> SplitLines(const std::string& text) {
+        std::vector<std::string> lines;
+        size_t start = 0;
+        for (size_t nl; (nl = text.find('\n', start)) != std::string::npos; start = nl + 1)
+            lines.push_back(text.substr(start, nl - start));
+        return lines;
+    }
+
+    TempFolder m_folder;  // the Windows directory: no installation's Pollark.Ini interferes
+};
+
+TEST_F(YarvelLookupTest, UnambiguousVinPrintsTheOutputDataFileLines) {
+    const TRun run = Run({kUnambiguousVin, "--date", "1/15/2024"});
+    EXPECT_EQ(run.status, 0) << run.err;
+    const auto lines = SplitLines(run.out);
+    ASSERT_GE(lines.size(), 8u) << run.out;
+    const std::vector<std::string> head(lines.begin(), lines.begin() + 7);
+    EXPECT_EQ(head, (std::vector<std::string>{"[VehicleProperties]", "ModelYear=2006",
+                                              "Make=Chrysler", "Model=300", "VehicleClass=Luxury",
+                                              std::string("VIN=") + kUnambiguousVin, "Symbol=9"}));
+    EXPECT_NE(run.out.find("\nEffective=1/15/2024\nComp_Symbol=0\n"), std::string::npos);
+    EXPECT_EQ(lines.back(), "Price_Symbol=0");
+    EXPECT_EQ(run.err, "");
+
+    // The original-symbol date carries no effective date.
+    const TRun original = Run({kUnambiguousVin, "--date", "01/01/1950"});
+    EXPECT_EQ(original.status, 0);
+    EXPECT_EQ(original.out.find("Effective="), std::string::npos);
+}
+
+TEST_F(YarvelLookupTest, SeveralDescriptionsAreListedWithTheirDifferences) {
+    const TRun run = Run({kSeveralVin, "--date", "1/15/2024"});
+    EXPECT_EQ(run.status, 2) << run.err;
+    // Ondrik's own choice would show one row, as the three share the model name.
+    EXPECT_EQ(run.out,
+              "Several vehicle descriptions in effect: 3\n"
+              "Model Name\tModel/Series\tTransmission\tSymbol\n"
+              "Accord\tLX\t5-Speed Automatic\t12\n"
+              "Accord\tEX\t5-Speed Manual\t13\n"
+              "Accord\tEX-L\t5-Speed Automatic\t14\n"
+              "Ondrik takes the first without asking: it leaves out a description whose model "
+              "name equals the one before it.\n");
+
+    const TRun json = Run({kSeveralVin, "--json", "--date", "2024-01-15"});
+    EXPECT_EQ(json.status, 2);
+    const std::string head =
+        "{\"result\":\"several\",\"query\":{\"vin\":\"1HGCM56635A123456\",\"date\":"
+        "\"2024-01-15\"},\"columns\":[\"Model Name\",\"Model/Series\",\"Transmission\","
+        "\"Symbol\"],\"choiceRows\":1,\"candidates\":[{\"values\":[\"Accord\",\"LX\","
+        "\"5-Speed Automatic\",\"12\"],\"properties\":[[\"ModelYear\",\"2005\"],";
+    EXPECT_EQ(json.out.substr(0, head.size()), head);
+    // Each candidate carries its own data: the EX-L is the high-theft one.
+    const auto exl = json.out.find("\"values\":[\"Accord\",\"EX-L\"");
+    ASSERT_NE(exl, std::string::npos);
+    EXPECT_NE(json.out.find("[\"HighTheft\",\"Yes\"]", exl), std::string::npos);
+    EXPECT_EQ(json.out.find("[\"HighTheft\",\"Yes\"]"),
+              json.out.find("[\"HighTheft\",\"Yes\"]", exl));
+}
+
+TEST_F(YarvelLookupTest, UnknownAndTooShortVins) {
+    const TRun unknown = Run({kUnknownVin, "--date", "2024-01-15"});
+    EXPECT_EQ(unknown.status, 1) << unknown.err;
+    EXPECT_EQ(unknown.out,
+              std::string("No vehicle found for VIN ") + kUnknownVin + " on 1/15/2024\n");
+
+    const TRun shortVin = Run({"1C3LA36A", "--json"});
+    EXPECT_EQ(shortVin.status, 1);
+    EXPECT_NE(shortVin.out.find("\"result\":\"invalid\""), std::string::npos);
+    EXPECT_NE(shortVin.out.find("\"message\":\"VIN must be at least 9 characters in order for a "
+                                "lookup to occur\""),
+              std::string::npos)
+        << shortVin.out;
+}
+
+TEST_F(YarvelLookupTest, YearMakeAndModel) {
+    // One sub-model: its data, under its VIN pattern, as the program stores it.
+    const TRun one = Run({"--year", "2006", "--make", "chrysler", "--model", "300"});
+    EXPECT_EQ(one.status, 0) << one.out << one.err;
+    EXPECT_NE(one.out.find("\nModelYear=2006\nMake=Chrysler\nModel=300\n"), std::string::npos);
+    EXPECT_NE(one.out.find("\nVIN=1C3LA36A&6\n"), std::string::npos) << one.out;
+
+    // The make may be given by its abbreviation; six descriptions under four patterns.
+    const TRun several = Run({"--year=2005", "--make=HOND", "--model=Accord"});
+    EXPECT_EQ(several.status, 2) << several.out << several.err;
+    const auto lines = SplitLines(several.out);
+    ASSERT_EQ(lines.size(), 9u) << several.out;
+    EXPECT_EQ(lines[0], "Several vehicle descriptions in effect: 6");
+    EXPECT_EQ(lines[1].substr(lines[1].rfind('\t')), "\tVIN");
+    EXPECT_EQ(lines[7].substr(lines[7].rfind('\t')), "\tJHMCN364&5");
+    EXPECT_EQ(lines[8],
+              "Ondrik's choice offers 4 of them: it leaves out a description whose VIN "
+              "pattern equals the one before it.");
+
+    const TRun noModel = Run({"--year", "2005", "--make", "Honda", "--model", "Zephyr"});
+    EXPECT_EQ(noModel.status, 1);
+    EXPECT_EQ(noModel.out.rfind("No model Zephyr of Honda in 2005; the models are: ", 0), 0u)
+        << noModel.out;
+}
+
+TEST_F(YarvelLookupTest, JsonEscapesAndConvertsToUtf8) {
+    const TRun run =
+        Run({"--json", "--year", "2005", "--make", "Ho\"n\\da\t\xC3\xA9", "--model", "x"});
+    EXPECT_EQ(run.status, 1);
+    // é goes to Windows-1252 for the engine and back to UTF-8 for the output.
+    EXPECT_NE(run.out.find("\"make\":\"Ho\\\"n\\\\da\\t\xC3\xA9\""), std::string::npos) << run.out;
+}
+
+TEST_F(YarvelLookupTest, BatchPrintsOneLinePerVin) {
+    m_folder.Write("vins.txt", std::string(kUnambiguousVin) + "\r\n\r\n# comment\r\n" +
+                                   kUnknownVin + ", 1/15/2024\n" + kUnambiguousVin +
+                                   "\t13/45/2024\nABC\n");
+    const TRun run = Run({"--batch", m_folder.Path() + "vins.txt"});
+    EXPECT_EQ(run.status, 3) << run.err;  // the line with a bad date
+    const auto lines = SplitLines(run.out);
+    ASSERT_EQ(lines.size(), 4u) << run.out;
+    EXPECT_EQ(lines[0].rfind(std::string(kUnambiguousVin) + "\t", 0), 0u);
+    EXPECT_NE(lines[0].find("\tfound\tModelYear=2006\tMake=Chrysler\t"), std::string::npos);
+    EXPECT_EQ(lines[1], std::string(kUnknownVin) +
+                            "\t1/15/2024\tnot_found\tNo vehicle found for VIN " + kUnknownVin +
+                            " on 1/15/2024");
+    EXPECT_EQ(lines[2],
+              std::string(kUnambiguousVin) + "\t13/45/2024\terror\tnot a date: 13/45/2024");
+    EXPECT_NE(lines[3].find("\tinvalid\tVIN must be at least"), std::string::npos);
+
+    // Not found is an answer, not an error.
+    m_folder.Write("good.txt", std::string(kUnambiguousVin) + "\n" + kUnknownVin + "\n");
+    const TRun good = Run({"--batch", m_folder.Path() + "good.txt"});
+    EXPECT_EQ(good.status, 0);
+    EXPECT_EQ(SplitLines(good.out).size(), 2u);
+
+    const TRun json = Run({"--batch", m_folder.Path() + "vins.txt", "--json"});
+    const auto jsonLines = SplitLines(json.out);
+    ASSERT_EQ(jsonLines.size(), 4u);
+    for (const auto& l : jsonLines) EXPECT_EQ(l.rfind("{\"result\":", 0), 0u) << l;
+}
+
+TEST_F(YarvelLookupTest, DataFolderGivenOnTheCommandLine) {
+    // The tool's private Windows directory goes to $TMPDIR; watch it there.
+    const std::string tmp = m_folder.Path() + "tmp/";
+    std::filesystem::create_directories(tmp);
+    const char* oldTmp = std::getenv("TMPDIR");
+    const std::string savedTmp = oldTmp ? oldTmp : "";
+    setenv("TMPDIR", tmp.c_str(), 1);
+
+    // A copy of the sample tables elsewhere is found through the generated host ini.
+    std::filesystem::copy(SAMPLE_DATA_DIR, m_folder.Path() + "my data");
+    const TRun run = Run({"--data", m_folder.Path() + "my data", kUnambiguousVin});
+    // A folder without tables: the engine does not start, which is an error, not "not found".
+    std::filesystem::create_directories(m_folder.Path() + "empty");
+    const TRun empty = Run({"--data", m_folder.Path() + "empty", kUnambiguousVin});
+
+    if (oldTmp)
+        setenv("TMPDIR", savedTmp.c_str(), 1);
+    else
+        unsetenv("TMPDIR");
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_NE(run.out.find("\nMake=Chrysler\n"), std::string::npos);
+    EXPECT_EQ(empty.status, 3);
+    EXPECT_NE(empty.err.find("yarvel-lookup: the engine did not start"), std::string::npos);
+    EXPECT_TRUE(std::filesystem::is_empty(tmp)) << "temporary Windows directory left behind";
+}
+
+TEST_F(YarvelLookupTest, StrangeCommandLinesGetTheUsageAndTheErrorStatus) {
+    const std::vector<std::vector<std::string>> cases = {
+        {},
+        {"--bogus"},
+        {"--year", "2005", "--make", "Honda"},
+        {"--year", "two", "--make", "Honda", "--model", "Accord"},
+        {kUnambiguousVin, "--batch", "x"},
+        {kUnambiguousVin, kUnknownVin},
+        {kUnambiguousVin, "--date"},
+        {kUnambiguousVin, "--date", "tomorrow"},
+        {kUnambiguousVin, "--json=yes"},
+        {"   "},
+    };
+    for (const auto& args : cases) {
+        const TRun run = Run(args);
+        EXPECT_EQ(run.status, 3) << (args.empty() ? "(none)" : args[0]);
+        EXPECT_NE(run.err.find("Usage: yarvel-lookup"), std::string::npos) << run.err;
+        EXPECT_EQ(run.out, "");
+    }
+    const TRun missing = Run({"--batch", m_folder.Path() + "absent.txt"});
+    EXPECT_EQ(missing.status, 3);
+    EXPECT_EQ(missing.err, "yarvel-lookup: cannot read " + m_folder.Path() + "absent.txt\n");
+    const TRun noData = Run({"--data", m_folder.Path() + "absent", kUnambiguousVin});
+    EXPECT_EQ(noData.status, 3);
+
+    const TRun help = Run({"--help"});
+    EXPECT_EQ(help.status, 0);
+    EXPECT_NE(help.out.find("Exit status:"), std::string::npos);
+    EXPECT_EQ(Run({"--version"}).out, "yarvel-lookup 1.0.0.0\n");
+}
+
+}  // namespace
