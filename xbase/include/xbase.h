@@ -63,8 +63,8 @@ XBASE_API XBENGINE* code4initP(void);                /* null when out of memory 
 XBASE_API int code4initUndo(XBENGINE* engine);       /* closes every table      */
 XBASE_API int code4singleOpen(XBENGINE* engine, int on);  /* recorded; files always open shared */
 XBASE_API int code4lockAttempts(XBENGINE* engine, int attempts); /* recorded; the engine never locks */
-XBASE_API int code4optStart(XBENGINE* engine);      /* read optimisation on (page cache kept) */
-XBASE_API int code4optSuspend(XBENGINE* engine);    /* off: cached pages are dropped          */
+XBASE_API int code4optStart(XBENGINE* engine);      /* read optimisation on (pages and records cached) */
+XBASE_API int code4optSuspend(XBENGINE* engine);    /* off: cached pages and records dropped  */
 XBASE_API int code4errorCode(XBENGINE* engine, int newCode); /* returns the code, sets newCode */
 XBASE_API int code4readOnly(XBENGINE* engine, int on); /* returns the previous mode            */
 

@@ -233,6 +233,8 @@ int code4optSuspend(XBENGINE* engine) {
     if (engine == nullptr) return XB_E_ARGUMENT;
     engine->optimize = false;
     engine->cache.Clear();
+    engine->blocks.Clear();
+    engine->blockMisses.Clear();
     for (auto& table : engine->tables) table->leafTag = nullptr;  // a decoded page is cached too
     return XB_SUCCESS;
 }

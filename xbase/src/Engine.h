@@ -8,6 +8,8 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
+#include <iterator>
 #include <list>
 #include <memory>
 #include <string>
@@ -22,33 +24,133 @@ constexpr uint32_t kTagHeaderSize = 1024;
 constexpr int kMaxTreeDepth = 32;
 // 2 MiB of index pages; enough for the upper levels of every tag we use.
 constexpr size_t kCachePages = 4096;
+// Table records are cached in blocks of whole records of up to 4 KiB;
+// 1024 of them bound the record cache to 4 MiB per engine.
+constexpr uint32_t kBlockSize = 4096;
+constexpr size_t kCacheBlocks = 1024;
+// Blocks missed once are remembered in this many slots (see RepeatFilter).
+constexpr size_t kRepeatSlots = 4096;
 
 // Reads exactly size bytes at offset. A short read (the file shrank while
 // open) gives XB_E_READ, like any failing read; 0 on success.
 int ReadExact(int fd, uint64_t offset, void* buffer, size_t size);
+// Reads up to size bytes at offset, fewer only at the end of the file; got
+// receives how many. 0, or XB_E_READ when the read fails.
+int ReadUpTo(int fd, uint64_t offset, void* buffer, size_t size, size_t& got);
 
-// LRU cache of index pages keyed by (file, offset). Pages are copied in;
-// a pointer handed out stays valid until the next Insert, DropFile or Clear.
-class PageCache {
+// LRU cache of fixed-size blocks keyed by (file, block number), each with
+// the number of valid bytes it holds. A pointer handed out stays valid until
+// the next Insert, Claim, DropFile or Clear. Nodes of evicted blocks are
+// reused, so memory is bounded by the capacity.
+template <size_t BlockBytes>
+class LruCache {
 public:
-    explicit PageCache(size_t capacityPages) : m_capacity(capacityPages) {}
-    const uint8_t* Find(uint32_t fileId, uint32_t offset);
-    const uint8_t* Insert(uint32_t fileId, uint32_t offset, const uint8_t* page);
-    void DropFile(uint32_t fileId);
-    void Clear();
+    explicit LruCache(size_t capacity) : m_capacity(capacity) {}
+
+    const uint8_t* Find(uint32_t fileId, uint32_t block, uint32_t& length) {
+        auto it = m_index.find(Key(fileId, block));
+        if (it == m_index.end()) return nullptr;
+        m_lru.splice(m_lru.begin(), m_lru, it->second);
+        length = it->second->length;
+        return it->second->bytes.data();
+    }
+    const uint8_t* Find(uint32_t fileId, uint32_t block) {
+        uint32_t length = 0;
+        return Find(fileId, block, length);
+    }
+
+    // Makes room for a block that Find did not have and hands out its
+    // buffer of BlockBytes to be filled; then Keep makes it found, or Discard
+    // gives it back. Null when the capacity is 0.
+    uint8_t* Claim(uint32_t fileId, uint32_t block) {
+        if (m_capacity == 0) return nullptr;
+        if (m_lru.size() >= m_capacity) {
+            // Reuse the least recently used node instead of allocating.
+            m_index.erase(m_lru.back().key);
+            m_lru.splice(m_lru.begin(), m_lru, std::prev(m_lru.end()));
+        } else {
+            m_lru.emplace_front();
+        }
+        Entry& entry = m_lru.front();
+        entry.key = Key(fileId, block);
+        entry.length = 0;
+        return entry.bytes.data();
+    }
+    void Keep(uint32_t length) {
+        Entry& entry = m_lru.front();
+        entry.length = length;
+        m_index[entry.key] = m_lru.begin();
+    }
+    void Discard() { m_lru.pop_front(); }
+    // True when a Claim would evict a block.
+    bool Full() const { return m_lru.size() >= m_capacity; }
+
+    // Copies a whole block in; null when the capacity is 0.
+    const uint8_t* Insert(uint32_t fileId, uint32_t block, const uint8_t* bytes) {
+        uint32_t length = 0;
+        uint8_t* buffer = const_cast<uint8_t*>(Find(fileId, block, length));
+        if (buffer == nullptr) buffer = Claim(fileId, block);
+        if (buffer == nullptr) return nullptr;
+        std::memcpy(buffer, bytes, BlockBytes);
+        Keep(BlockBytes);
+        return buffer;
+    }
+
+    void DropFile(uint32_t fileId) {
+        for (auto it = m_lru.begin(); it != m_lru.end();) {
+            if ((it->key >> 32) == fileId) {
+                m_index.erase(it->key);
+                it = m_lru.erase(it);
+            } else {
+                ++it;
+            }
+        }
+    }
+    void Clear() {
+        m_index.clear();
+        m_lru.clear();
+    }
 
 private:
     struct Entry {
-        uint64_t key;
-        std::array<uint8_t, kPageSize> bytes;
+        uint64_t key = 0;
+        uint32_t length = 0;
+        std::array<uint8_t, BlockBytes> bytes;
     };
-    static uint64_t Key(uint32_t fileId, uint32_t offset) {
-        return (static_cast<uint64_t>(fileId) << 32) | offset;
+    static uint64_t Key(uint32_t fileId, uint32_t block) {
+        return (static_cast<uint64_t>(fileId) << 32) | block;
     }
     size_t m_capacity;
     std::list<Entry> m_lru;  // most recently used first
-    std::unordered_map<uint64_t, std::list<Entry>::iterator> m_index;
+    std::unordered_map<uint64_t, typename std::list<Entry>::iterator> m_index;
 };
+
+// Remembers recently missed keys in a direct-mapped table, so that once the
+// cache is full only a block missed a second time is read whole into it:
+// lookups spread over far more blocks than the cache holds then cost a
+// record's read, not a block's, and do not evict blocks that are in use.
+class RepeatFilter {
+public:
+    // True when key was seen since its slot last changed; records it if not.
+    bool SeenAgain(uint64_t key) {
+        const uint64_t mark = key + 1;  // 0 marks an empty slot
+        uint64_t& slot = m_slots[(mark * 0x9E3779B97F4A7C15ull) >> (64 - kSlotBits)];
+        if (slot == mark) return true;
+        slot = mark;
+        return false;
+    }
+    void Clear() { m_slots.fill(0); }
+
+private:
+    static constexpr int kSlotBits = 12;
+    static_assert(kRepeatSlots == size_t{1} << kSlotBits, "slots are indexed by kSlotBits bits");
+    std::array<uint64_t, kRepeatSlots> m_slots{};
+};
+
+// Index pages, keyed by their offset in the file.
+using PageCache = LruCache<kPageSize>;
+// Blocks of whole table records, keyed by block number (see Table.cpp).
+using BlockCache = LruCache<kBlockSize>;
 
 }  // namespace xb
 
@@ -61,7 +163,9 @@ struct XbEngine {
     int readOnly = 0;
     bool optimize = false;
     uint32_t lastFileId = 0;
-    xb::PageCache cache{xb::kCachePages};
+    xb::PageCache cache{xb::kCachePages};   // index pages
+    xb::BlockCache blocks{xb::kCacheBlocks};  // table records
+    xb::RepeatFilter blockMisses;              // which blocks to cache
     std::list<std::unique_ptr<XbData>> tables;
 
     // The first error wins until code4errorCode reads it.
@@ -134,6 +238,7 @@ struct XbData {
     XbEngine* engine = nullptr;
     std::string path;
     int fd = -1;
+    uint32_t fileId = 0;  // the table file's key in the engine's record cache
     uint8_t version = 0;
     uint32_t recordCount = 0;
     uint32_t headerLength = 0;

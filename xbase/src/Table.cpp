@@ -3,6 +3,7 @@
 
 #include <sys/stat.h>
 #include <unistd.h>
+#include <algorithm>
 #include <cctype>
 #include <cstring>
 
@@ -39,9 +40,56 @@ bool KnownVersion(uint8_t v) {
     }
 }
 
+// Copies record recNo into the record buffer through the engine's record
+// cache. A block holds whole records only (never part of one), so every
+// record comes from a single read. A block is read whole and cached on a
+// miss while the cache has room, and once it is full on the block's second
+// miss (the first reads the record alone); it is cached only when it was
+// read in full: a read that comes up short means the file shrank while
+// open, and then the table's other cached blocks are dropped as well.
+int ReadRecordCached(XbData& data) {
+    XbEngine& engine = *data.engine;
+    const uint32_t length = data.recordLength;
+    const uint32_t perBlock = kBlockSize / length;
+    const uint32_t index = data.recNo - 1;
+    const uint32_t block = index / perBlock;
+    const uint32_t first = block * perBlock;
+    const size_t at = static_cast<size_t>(index - first) * length;
+    uint32_t valid = 0;
+    if (const uint8_t* bytes = engine.blocks.Find(data.fileId, block, valid)) {
+        if (at + length > valid) return XB_E_READ;
+        std::memcpy(data.record.data(), bytes + at, length);
+        return 0;
+    }
+    if (engine.blocks.Full() &&
+        !engine.blockMisses.SeenAgain((static_cast<uint64_t>(data.fileId) << 32) | block)) {
+        const uint64_t offset = data.headerLength + static_cast<uint64_t>(index) * length;
+        const int rc = ReadExact(data.fd, offset, data.record.data(), length);
+        if (rc != 0) engine.blocks.DropFile(data.fileId);
+        return rc;
+    }
+    static_assert(kCacheBlocks > 0, "Claim always hands out a block");
+    uint8_t* buffer = engine.blocks.Claim(data.fileId, block);
+    const uint32_t count = std::min(perBlock, data.recordCount - first);
+    const size_t wanted = static_cast<size_t>(count) * length;
+    const uint64_t offset = data.headerLength + static_cast<uint64_t>(first) * length;
+    size_t got = 0;
+    int rc = ReadUpTo(data.fd, offset, buffer, wanted, got);
+    if (rc == 0 && at + length > got) rc = XB_E_READ;
+    if (rc == 0) std::memcpy(data.record.data(), buffer + at, length);
+    if (rc == 0 && got == wanted) {
+        engine.blocks.Keep(static_cast<uint32_t>(wanted));
+        return 0;
+    }
+    engine.blocks.Discard();
+    if (got < wanted) engine.blocks.DropFile(data.fileId);
+    return rc;
+}
+
 }  // namespace
 
 int OpenTable(XbData& data) {
+    data.fileId = ++data.engine->lastFileId;
     struct stat st {};
     if (::fstat(data.fd, &st) != 0) return XB_E_OPEN;
     if (!S_ISREG(st.st_mode)) return XB_E_OPEN;
@@ -102,9 +150,12 @@ int LoadRecord(XbData& data) {
     if (data.recordLoaded) return 0;
     const uint64_t at = static_cast<uint64_t>(data.headerLength) +
                         static_cast<uint64_t>(data.recNo - 1) * data.recordLength;
-    if (int rc = ReadExact(data.fd, at, data.record.data(), data.recordLength); rc != 0) {
-        return rc;
-    }
+    // With read optimisation on, records come through the engine's record
+    // cache; records longer than a cache block are always read directly.
+    const int rc = data.engine->optimize && data.recordLength <= kBlockSize
+                       ? ReadRecordCached(data)
+                       : ReadExact(data.fd, at, data.record.data(), data.recordLength);
+    if (rc != 0) return rc;
     // Every record starts with its deletion mark; anything else means the
     // file is not what its header says (damaged, or replaced while open).
     if (data.record[0] != ' ' && data.record[0] != '*') return XB_E_DATA;
@@ -135,6 +186,7 @@ int GoRecord(XbData& data, uint32_t recNo, bool readNow) {
 }  // namespace xb
 
 XbData::~XbData() {
+    if (engine != nullptr) engine->blocks.DropFile(fileId);
     if (index && engine != nullptr) engine->cache.DropFile(index->id);
     if (fd >= 0) ::close(fd);
 }

@@ -1,0 +1,298 @@
+// Records read through the record cache (read optimisation on) are the
+// records of the file: for every record length, cold, warm and after the
+// cache was dropped; and a table changed while open still gives errors for
+// what is no longer there.
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "XbaseFixtures.h"
+#include "XbaseTestUtil.h"
+
+namespace {
+
+using xbtest::Engine;
+using xbtest::FieldDef;
+using xbtest::TableDef;
+using xbtest::TempFolder;
+
+// Field values that differ in every record and every field, so that a record
+// taken from the wrong place of a block, or a block of another table, shows.
+std::string ValueOf(int record, size_t field, int length, int seed) {
+    char head[64];
+    std::snprintf(head, sizeof head, "%d:%zu:%d:", seed, field, record);
+    std::string value(head);
+    while (value.size() < static_cast<size_t>(length)) {
+        value += static_cast<char>('A' + (record + static_cast<int>(field) + seed) % 26);
+    }
+    value.resize(static_cast<size_t>(length));
+    return value;
+}
+
+// NAME first (the scattered tag's key), then filler fields up to the length.
+TableDef MakeTable(int recordLength, int records, int seed) {
+    TableDef table;
+    table.fields = {{"NAME", 'C', 10}};
+    int left = recordLength - 1 - 10;
+    for (int i = 1; left > 0; ++i) {
+        const int width = left < 255 ? left : 255;
+        table.fields.push_back({"F" + std::to_string(i), 'C', width});
+        left -= width;
+    }
+    for (int r = 1; r <= records; ++r) {
+        std::vector<std::string> values;
+        for (size_t f = 0; f < table.fields.size(); ++f) {
+            values.push_back(ValueOf(r, f, table.fields[f].length, seed));
+        }
+        table.records.push_back(values);
+        if (r % 7 == 3) table.deleted.push_back(static_cast<uint32_t>(r));
+    }
+    return table;
+}
+
+// The NAME tag visits the records out of file order.
+std::string ScatteredKey(int record, int records) {
+    char key[16];
+    std::snprintf(key, sizeof key, "%010d", static_cast<int>((record * 7919L) % records));
+    return key;
+}
+
+// Reads the current record and compares every field; "" when it matches.
+std::string Mismatch(XBDATA* data, const TableDef& table) {
+    const long r = d4recNo(data);
+    if (r < 1) return "no current record";
+    const auto& expected = table.records[static_cast<size_t>(r - 1)];
+    for (size_t f = 0; f < expected.size(); ++f) {
+        const std::string got = f4str(d4fieldJ(data, static_cast<short>(f + 1)));
+        if (got != expected[f]) return "record " + std::to_string(r) + " field " + std::to_string(f);
+    }
+    const bool deleted = r % 7 == 3;
+    if (d4deleted(data) != (deleted ? 1 : 0)) return "deletion mark of " + std::to_string(r);
+    return "";
+}
+
+struct Shape {
+    const char* label;
+    int recordLength;
+    int records;
+};
+
+void PrintTo(const Shape& c, std::ostream* os) {
+    *os << c.label;
+}
+
+// 4096-byte blocks of whole records: many, a whole number, one, and none
+// (records longer than a block are read directly), with a last block that
+// is partly filled; and more blocks than the cache holds (1,024), so that
+// blocks are evicted and, with the cache full, read whole on a second miss.
+const Shape kShapes[] = {
+    {"ShortRecordsPartLastBlock", 18, 1000},
+    {"BlockHoldsWholeNumber", 512, 80},
+    {"OneRecordAndSpareBytes", 2049, 9},
+    {"LongerThanABlock", 4298, 5},
+    {"SingleRecordTable", 40, 1},
+    {"MoreBlocksThanTheCacheHolds", 2049, 1500},
+};
+
+class RecordCacheTest : public ::testing::TestWithParam<Shape> {};
+
+TEST_P(RecordCacheTest, EveryPassReadsTheFileRecords) {
+    const Shape shape = GetParam();
+    const TableDef table = MakeTable(shape.recordLength, shape.records, 1);
+    xbtest::TagDef tag = xbtest::Tag("NAME", "NAME", 10);
+    for (int r = 1; r <= shape.records; ++r) tag.entries.emplace_back(ScatteredKey(r, shape.records), r);
+    TempFolder folder;
+    folder.Write("t.dbf", xbtest::DbfBytes(table));
+    folder.Write("t.cdx", xbtest::CdxBytes({tag}).bytes);
+    // Cold, warm and after suspending: in file order, backwards, and in the
+    // scattered tag order.
+    struct Pass {
+        const char* label;
+        bool optimize;
+        bool suspendFirst;
+        bool byTag;
+        bool backwards;
+    };
+    const Pass kPasses[] = {
+        {"plain", false, false, false, false},  {"cold", true, false, false, false},
+        {"warm", true, false, false, false},    {"backwards", true, false, false, true},
+        {"tag order", true, false, true, false},    {"tag order again", true, false, true, true},
+        {"suspended", false, true, false, false},   {"restarted", true, false, true, false},
+    };
+    Engine engine;
+    XBDATA* data = d4open(engine, folder.File("t.dbf").c_str());
+    ASSERT_NE(data, nullptr) << engine.TakeError();
+    XBTAG* nameTag = d4tag(data, "NAME");
+    for (const Pass& pass : kPasses) {
+        SCOPED_TRACE(pass.label);
+        if (pass.suspendFirst) code4optSuspend(engine);
+        if (pass.optimize) code4optStart(engine);
+        d4tagSelectP(data, pass.byTag ? nameTag : nullptr);
+        int rc = pass.backwards ? d4bottom(data) : d4top(data);
+        int seen = 0;
+        while (rc == XB_SUCCESS && seen <= shape.records) {
+            ASSERT_EQ(Mismatch(data, table), "");
+            ++seen;
+            rc = d4skip(data, pass.backwards ? -1 : 1);
+        }
+        EXPECT_EQ(seen, shape.records);
+        EXPECT_EQ(engine.TakeError(), 0);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Shapes, RecordCacheTest, ::testing::ValuesIn(kShapes),
+                         [](const auto& info) { return std::string(info.param.label); });
+
+// 1,000 records of 18 bytes: 227 to a block, so five blocks.
+class RecordCacheChangeTest : public ::testing::Test {
+protected:
+    static constexpr int kRecords = 1000;
+    void SetUp() override {
+        m_table = MakeTable(18, kRecords, 1);
+        m_folder.Write("t.dbf", xbtest::DbfBytes(m_table));
+        code4optStart(m_engine);
+        m_data = d4open(m_engine, m_folder.File("t.dbf").c_str());
+        ASSERT_NE(m_data, nullptr);
+    }
+    // Stands on record r and reads it; the code of the read, or of the step.
+    int Read(long r) {
+        int rc = d4top(m_data);
+        if (rc == XB_SUCCESS && r > 1) rc = d4skip(m_data, r - 1);
+        if (rc != XB_SUCCESS) return rc;
+        m_engine.TakeError();
+        const std::string name = f4str(d4field(m_data, "NAME"));
+        if (int error = m_engine.TakeError(); error != 0) return error;
+        return name == m_table.records[static_cast<size_t>(r - 1)][0] ? 0 : 1;
+    }
+    // Reads each record twice; its block is then cached.
+    void Cache(std::initializer_list<long> records) {
+        for (int pass = 0; pass < 2; ++pass) {
+            for (long r : records) ASSERT_EQ(Read(r), 0) << r;
+        }
+    }
+    uint32_t HeaderLength() const { return 32 + 32 * 2 + 1; }
+
+    TempFolder m_folder;
+    Engine m_engine;
+    TableDef m_table;
+    XBDATA* m_data = nullptr;
+};
+
+struct Step {
+    long record;
+    int code;  // 0: read and matched
+    const char* why;
+};
+
+TEST_F(RecordCacheChangeTest, TruncatedTableFailsBeyondTheEndOnceAReadComesUpShort) {
+    Cache({1, 999});  // blocks 0 and 4
+    ASSERT_EQ(::truncate(m_folder.File("t.dbf").c_str(), HeaderLength() + 300 * 18), 0);
+    const Step kSteps[] = {
+        {999, 0, "block 4 is cached: nothing has been read short yet"},
+        {500, XB_E_READ, "block 2 is gone; the short read drops the cached blocks"},
+        {999, XB_E_READ, "block 4 was dropped and is gone from the file"},
+        {250, 0, "block 1 still holds records 228 to 300"},
+        {300, 0, "the last record left"},
+        {301, XB_E_READ, "the first record cut off"},
+        {2, 0, "block 0 is read again"},
+    };
+    for (const Step& step : kSteps) {
+        EXPECT_EQ(Read(step.record), step.code) << step.why;
+    }
+}
+
+TEST_F(RecordCacheChangeTest, TruncatedTableIsServedFromTheCacheUntilSuspended) {
+    Cache({10, 600});
+    ASSERT_EQ(::truncate(m_folder.File("t.dbf").c_str(), HeaderLength()), 0);
+    EXPECT_EQ(Read(600), 0) << "served from the record cache";
+    code4optSuspend(m_engine);
+    EXPECT_EQ(Read(600), XB_E_READ) << "suspending dropped the cached records";
+    EXPECT_EQ(d4eof(m_data), 1);
+}
+
+TEST_F(RecordCacheChangeTest, OverwrittenTableFailsForEveryRecordNotCached) {
+    Cache({5});
+    const std::string zeros(HeaderLength() + kRecords * 18, '\0');
+    m_folder.Write("t.dbf", zeros);
+    const Step kSteps[] = {
+        {5, 0, "block 0 is cached"},
+        {800, XB_E_DATA, "block 3 is read from the new bytes: no deletion mark"},
+        {801, XB_E_DATA, "block 3 as cached from them has none either"},
+    };
+    for (const Step& step : kSteps) {
+        EXPECT_EQ(Read(step.record), step.code) << step.why;
+    }
+    code4optSuspend(m_engine);
+    EXPECT_EQ(Read(5), XB_E_DATA) << "suspending dropped block 0";
+}
+
+TEST(RecordCacheFullTest, TruncatedTableFailsForRecordsCutOff) {
+    // One 2049-byte record to a block, 1,500 blocks: read twice in file
+    // order, the cache ends full of the last 1,024.
+    constexpr int kRecords = 1500;
+    constexpr int kLength = 2049;
+    const TableDef table = MakeTable(kLength, kRecords, 4);
+    TempFolder folder;
+    folder.Write("t.dbf", xbtest::DbfBytes(table));
+    Engine engine;
+    code4optStart(engine);
+    XBDATA* data = d4open(engine, folder.File("t.dbf").c_str());
+    ASSERT_NE(data, nullptr);
+    XBFIELD* name = d4field(data, "NAME");
+    for (int pass = 0; pass < 2; ++pass) {
+        int rc = d4top(data);
+        for (; rc == XB_SUCCESS; rc = d4skip(data, 1)) {
+            ASSERT_EQ(std::string(f4str(name)), table.records[d4recNo(data) - 1][0]);
+        }
+        ASSERT_EQ(rc, XB_EOF);
+    }
+    const uint32_t headerLength = 32 + 32 * static_cast<uint32_t>(table.fields.size()) + 1;
+    ASSERT_EQ(::truncate(folder.File("t.dbf").c_str(), headerLength + 100 * kLength), 0);
+    const Step kSteps[] = {
+        {1400, 0, "cached, and nothing has been read short yet"},
+        {50, 0, "still in the file"},
+        {200, XB_E_READ, "cut off; the short read drops the cached blocks"},
+        {1400, XB_E_READ, "dropped, and cut off"},
+        {100, 0, "the last record left"},
+    };
+    for (const Step& step : kSteps) {
+        ASSERT_EQ(d4top(data), XB_SUCCESS);
+        ASSERT_EQ(d4skip(data, step.record - 1), XB_SUCCESS);
+        const std::string got = f4str(name);
+        const int error = engine.TakeError();
+        EXPECT_EQ(error, step.code) << step.why;
+        if (step.code == 0) {
+            EXPECT_EQ(got, table.records[step.record - 1][0]) << step.why;
+        }
+    }
+}
+
+TEST_F(RecordCacheChangeTest, ClosedTableLeavesNothingForTheNextOpen) {
+    Cache({1, 500, 1000});
+    ASSERT_EQ(d4close(m_data), XB_SUCCESS);
+    // The same layout with other values, under the same name and in a second
+    // table open beside it.
+    m_table = MakeTable(18, kRecords, 2);
+    m_folder.Write("t.dbf", xbtest::DbfBytes(m_table));
+    const TableDef other = MakeTable(18, kRecords, 3);
+    m_folder.Write("u.dbf", xbtest::DbfBytes(other));
+    m_data = d4open(m_engine, m_folder.File("t.dbf").c_str());
+    ASSERT_NE(m_data, nullptr);
+    XBDATA* beside = d4open(m_engine, m_folder.File("u.dbf").c_str());
+    ASSERT_NE(beside, nullptr);
+    for (int pass = 0; pass < 3; ++pass) {
+        for (long r : {1L, 500L, 1000L}) {
+            EXPECT_EQ(Read(r), 0) << r;
+            ASSERT_EQ(d4top(beside), XB_SUCCESS);
+            ASSERT_EQ(d4skip(beside, r - 1), XB_SUCCESS);
+            EXPECT_EQ(std::string(f4str(d4field(beside, "NAME"))),
+                      other.records[static_cast<size_t>(r - 1)][0]);
+        }
+    }
+    EXPECT_EQ(m_engine.TakeError(), 0);
+}
+
+}  // namespace
