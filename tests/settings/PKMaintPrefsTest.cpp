@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "SettingsTestSupport.h"
+
 #include <fstream>
 #include <iterator>
 #include <optional>
@@ -13,6 +15,8 @@
 #include "qelDataStorage.h"
 
 namespace {
+
+using settings_test::Stored;
 
 const std::string kDeclaration = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
 
@@ -41,18 +45,7 @@ protected:
     void Write(const std::string& relative, const std::string& text) {
         m_temp.Write(relative, text);
     }
-    // Past the file layer, so that a fault injected there cannot hide the file.
-    static std::string Read(const std::string& file) {
-        std::ifstream in(file, std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(in), {});
-    }
-    static std::optional<std::string> Stored(const std::string& file, const std::string& section,
-                                             const std::string& item) {
-        TqelDataStorage storage;
-        storage.SetStorageName(file);
-        if (!storage.ValueExists(section, item)) return std::nullopt;
-        return storage.ReadString(section, item);
-    }
+    static std::string Read(const std::string& file) { return settings_test::ReadRaw(file); }
 
     platform::testing::TempFolder m_temp;
 };

@@ -1,6 +1,8 @@
 #include "QEL_SettingsObj.h"
 
 #include <gtest/gtest.h>
+
+#include "SettingsTestSupport.h"
 #include <unistd.h>
 
 #include <cerrno>
@@ -19,6 +21,8 @@
 #include "qelXMLDoc.h"
 
 namespace {
+
+using settings_test::Stored;
 
 const std::string kTemplate =
     "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n<QELSettings>\r\n</QELSettings>\r\n";
@@ -46,32 +50,13 @@ protected:
     void WriteAllUsers(const std::string& text) { m_temp.Write("maint/PKMainta.xml", text); }
     void WriteUser(const std::string& text) { m_temp.Write("windows/PKMaintu.xml", text); }
 
-    // Past the file layer, so that a fault injected there cannot hide the file.
-    static std::string Read(const std::string& file) {
-        std::ifstream in(file, std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(in), {});
-    }
-    // The item as stored in a file: nothing when absent.
-    static std::optional<std::string> Stored(const std::string& file, const std::string& section,
-                                             const std::string& item) {
-        TqelDataStorage storage;
-        storage.SetStorageName(file);
-        if (!storage.ValueExists(section, item)) return std::nullopt;
-        return storage.ReadString(section, item);
-    }
+    static std::string Read(const std::string& file) { return settings_test::ReadRaw(file); }
 
     platform::testing::TempFolder m_temp;  // first: sets WINDIR for the settings object
     TSettingsObj m_settings;
 };
 
-std::string Message(const std::function<void()>& action) {
-    try {
-        action();
-    } catch (const Exception& e) {
-        return e.Message();
-    }
-    return "(no error)";
-}
+using settings_test::Message;
 
 // ------------------------------------------------------------- file names
 

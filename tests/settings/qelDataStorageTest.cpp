@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "SettingsTestSupport.h"
+
 #include <cerrno>
 #include <functional>
 #include <string>
@@ -40,14 +42,7 @@ protected:
     std::string m_fileName;
 };
 
-std::string Message(const std::function<void()>& action) {
-    try {
-        action();
-    } catch (const Exception& e) {
-        return e.Message();
-    }
-    return "(no error)";
-}
+using settings_test::Message;
 
 // ------------------------------------------------------------ the checks
 

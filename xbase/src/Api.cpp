@@ -447,18 +447,28 @@ const char* t4key(XBTAG* tag) {
     return tag->keyText.c_str();
 }
 
+namespace {
+
+// The selected tag and the key text turned into that tag's probe; 0, or the
+// error already recorded.
+int PrepareSeek(XbData& data, const char* key, XbTag*& tag, std::vector<uint8_t>& probe, int& n,
+                bool& tooLong) {
+    if (key == nullptr) return Failed(data, XB_E_ARGUMENT);
+    if (int rc = UsableTag(data, tag); rc != 0) return Failed(data, rc);
+    if (int rc = xb::MakeProbe(*tag, key, probe, n, tooLong); rc != 0) return Failed(data, rc);
+    return 0;
+}
+
+}  // namespace
+
 int d4seek(XBDATA* data, const char* key) {
     if (data == nullptr) return XB_E_ARGUMENT;
     return Guard<int>(data->engine, XB_E_MEMORY, [&] {
-        if (key == nullptr) return Failed(*data, XB_E_ARGUMENT);
         XbTag* tag = nullptr;
-        if (int rc = UsableTag(*data, tag); rc != 0) return Failed(*data, rc);
         std::vector<uint8_t> probe;
         int n = 0;
         bool tooLong = false;
-        if (int rc = xb::MakeProbe(*tag, key, probe, n, tooLong); rc != 0) {
-            return Failed(*data, rc);
-        }
+        if (int rc = PrepareSeek(*data, key, tag, probe, n, tooLong); rc != 0) return rc;
         return SeekProbe(*data, *tag, probe, n, tooLong);
     });
 }
@@ -466,15 +476,11 @@ int d4seek(XBDATA* data, const char* key) {
 int d4seekNext(XBDATA* data, const char* key) {
     if (data == nullptr) return XB_E_ARGUMENT;
     return Guard<int>(data->engine, XB_E_MEMORY, [&] {
-        if (key == nullptr) return Failed(*data, XB_E_ARGUMENT);
         XbTag* tag = nullptr;
-        if (int rc = UsableTag(*data, tag); rc != 0) return Failed(*data, rc);
         std::vector<uint8_t> probe;
         int n = 0;
         bool tooLong = false;
-        if (int rc = xb::MakeProbe(*tag, key, probe, n, tooLong); rc != 0) {
-            return Failed(*data, rc);
-        }
+        if (int rc = PrepareSeek(*data, key, tag, probe, n, tooLong); rc != 0) return rc;
         if (data->position == XbPosition::Eof) return static_cast<int>(XB_EOF);
         if (data->position != XbPosition::Record) return SeekProbe(*data, *tag, probe, n, tooLong);
         if (data->cursorTag != tag) {
