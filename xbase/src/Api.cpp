@@ -300,43 +300,33 @@ int d4close(XBDATA* data) {
     return engine->Fail(XB_E_ARGUMENT);
 }
 
-int d4top(XBDATA* data) {
-    if (data == nullptr) return XB_E_ARGUMENT;
-    return Guard<int>(data->engine, XB_E_MEMORY, [&] {
-        if (data->selected == nullptr) {
-            if (data->recordCount == 0) {
-                SetEof(*data);
+namespace {
+
+// d4top and d4bottom: the first or last record in the selected order.
+int GoEnd(XbData& data, bool top) {
+    return Guard<int>(data.engine, XB_E_MEMORY, [&] {
+        if (data.selected == nullptr) {
+            if (data.recordCount == 0) {
+                SetEof(data);
                 return static_cast<int>(XB_EOF);
             }
-            data->cursorTag = nullptr;
-            if (int rc = xb::GoRecord(*data, 1, true); rc != 0) return Failed(*data, rc);
+            data.cursorTag = nullptr;
+            if (int rc = xb::GoRecord(data, top ? 1 : data.recordCount, true); rc != 0) {
+                return Failed(data, rc);
+            }
             return static_cast<int>(XB_SUCCESS);
         }
         XbTag* tag = nullptr;
-        if (int rc = UsableTag(*data, tag); rc != 0) return Failed(*data, rc);
-        return Finish(*data, *tag, TagTop(*data, *tag), true);
+        if (int rc = UsableTag(data, tag); rc != 0) return Failed(data, rc);
+        return Finish(data, *tag, top ? TagTop(data, *tag) : TagBottom(data, *tag), true);
     });
 }
 
-int d4bottom(XBDATA* data) {
-    if (data == nullptr) return XB_E_ARGUMENT;
-    return Guard<int>(data->engine, XB_E_MEMORY, [&] {
-        if (data->selected == nullptr) {
-            if (data->recordCount == 0) {
-                SetEof(*data);
-                return static_cast<int>(XB_EOF);
-            }
-            data->cursorTag = nullptr;
-            if (int rc = xb::GoRecord(*data, data->recordCount, true); rc != 0) {
-                return Failed(*data, rc);
-            }
-            return static_cast<int>(XB_SUCCESS);
-        }
-        XbTag* tag = nullptr;
-        if (int rc = UsableTag(*data, tag); rc != 0) return Failed(*data, rc);
-        return Finish(*data, *tag, TagBottom(*data, *tag), true);
-    });
-}
+}  // namespace
+
+int d4top(XBDATA* data) { return data == nullptr ? XB_E_ARGUMENT : GoEnd(*data, true); }
+
+int d4bottom(XBDATA* data) { return data == nullptr ? XB_E_ARGUMENT : GoEnd(*data, false); }
 
 int d4skip(XBDATA* data, long count) {
     if (data == nullptr) return XB_E_ARGUMENT;
