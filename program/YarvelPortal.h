@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "Exception.h"
+#include "VehicleChoice.h"
 #include "yarvel.h"
 
 // Every failure of loading or binding, as "YarvelPortal: " and the cause.
@@ -149,3 +150,16 @@ private:
 
 using TMakeList = TYarvelObjectList<TAutoMake, YarvelAutoMakeFree>;
 using TModelList = TYarvelObjectList<TModelID, YarvelModelIDFree>;
+
+// ---- Lookup procedures ---------------------------------------------------------
+// They turn search criteria into a loaded vehicle record through the bound
+// engine, asking the chooser when several descriptions in effect on the
+// record's EffectiveDate match. Each sets the record's RecordType to 1 and
+// answers whether a vehicle was found; not found (no candidate, choice
+// cancelled) leaves the record as the preceding engine calls left it.
+bool LookupByVIN(TVinRecord& record, const std::string& vin, TVehicleChooser& chooser);
+// The model entry is the object the engine attached to the chosen model of
+// the model list; year as shown, make abbreviation, model name.
+bool LookupByYMM(TVinRecord& record, TModelID* model, const std::string& year,
+                 const std::string& makeAbbreviation, const std::string& modelName,
+                 TVehicleChooser& chooser);
