@@ -13,10 +13,12 @@ const char* const kAnchorsProperty = "ondrikAnchors";
 // Distances to the parent's right and bottom edges, as recorded.
 const char* const kMarginsProperty = "ondrikAnchorMargins";
 
+const char* const kKeeperName = "ondrikAnchorKeeper";
+
 // Repositions the anchored children of one parent after each resize.
 class TAnchorKeeper : public QObject {
 public:
-    explicit TAnchorKeeper(QWidget* parent) : QObject(parent) {}
+    explicit TAnchorKeeper(QWidget* parent) : QObject(parent) { setObjectName(kKeeperName); }
 
     bool eventFilter(QObject* watched, QEvent* event) override {
         if (event->type() == QEvent::Resize) Apply(static_cast<QWidget*>(watched));
@@ -63,7 +65,9 @@ void SetAnchors(QWidget& control, int anchors) {
     control.setProperty(kAnchorsProperty, anchors);
     if (!parent) return;
     Record(control);
-    if (!parent->findChild<TAnchorKeeper*>(QString(), Qt::FindDirectChildrenOnly)) {
+    // By name: without its own meta-object the keeper's type cannot be told
+    // from any other child's.
+    if (!parent->findChild<QObject*>(kKeeperName, Qt::FindDirectChildrenOnly)) {
         parent->installEventFilter(new TAnchorKeeper(parent));
     }
 }
@@ -104,6 +108,9 @@ void FitToControls(QWidget& window) {
     // The widget's own size is its client area here: the frame is the
     // window manager's.
     window.resize(right + 3, bottom + 3);
+    // A window not shown yet gets its resize event only when shown; the
+    // anchors follow now, as they would on screen.
+    TAnchorKeeper::Apply(&window);
     for (QWidget* control : suspended) {
         control->setProperty(kAnchorsProperty, Anchors(*control) | akRight);
         Record(*control);
