@@ -150,28 +150,16 @@ private:
 
 struct TEngine {
     void* handle = nullptr;
-    TYarvelStartFunc Start;
-    TYarvelStopFunc Stop;
-    TYarvelGetRecordByVINFunc GetRecordByVIN;
-    TYarvelGetFirstVINFunc GetFirstVIN;
-    TYarvelGetNextVINFunc GetNextVIN;
-    TYarvelGetEndOfVINFunc GetEndOfVIN;
-    TYarvelLoadFromCurrentRecordFunc LoadFromCurrentRecord;
-    TYarvelGetListOfModelsFunc GetListOfModels;
-    TYarvelGetDifferenceFieldsFunc GetDifferenceFields;
+#define ENGINE_BENCH_SLOT_(Name) TYarvel##Name##Func Name = nullptr;
+    YARVEL_EXPORTS(ENGINE_BENCH_SLOT_)
+#undef ENGINE_BENCH_SLOT_
 
     TEngine() {
         handle = dlopen(YARVEL_LIBRARY_PATH, RTLD_NOW | RTLD_LOCAL);
         if (!handle) throw std::runtime_error(dlerror());
-        Bind(Start, "YarvelStart");
-        Bind(Stop, "YarvelStop");
-        Bind(GetRecordByVIN, "YarvelGetRecordByVIN");
-        Bind(GetFirstVIN, "YarvelGetFirstVIN");
-        Bind(GetNextVIN, "YarvelGetNextVIN");
-        Bind(GetEndOfVIN, "YarvelGetEndOfVIN");
-        Bind(LoadFromCurrentRecord, "YarvelLoadFromCurrentRecord");
-        Bind(GetListOfModels, "YarvelGetListOfModels");
-        Bind(GetDifferenceFields, "YarvelGetDifferenceFields");
+#define ENGINE_BENCH_BIND_(Name) Bind(Name, "Yarvel" #Name);
+        YARVEL_EXPORTS(ENGINE_BENCH_BIND_)
+#undef ENGINE_BENCH_BIND_
     }
     template <typename F>
     void Bind(F& slot, const char* name) {

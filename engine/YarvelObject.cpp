@@ -117,13 +117,6 @@ bool ParseDecimal(const std::string& t, int32_t& value) {
 
 namespace yarvel {
 
-std::string Trim(const std::string& text) {
-    size_t b = 0, e = text.size();
-    while (b < e && static_cast<unsigned char>(text[b]) <= ' ') ++b;
-    while (e > b && static_cast<unsigned char>(text[e - 1]) <= ' ') --e;
-    return text.substr(b, e - b);
-}
-
 int32_t FieldTextToInt(const std::string& text) {
     const std::string t = Trim(text);
     if (t.empty()) return 0;
@@ -131,20 +124,6 @@ int32_t FieldTextToInt(const std::string& text) {
     if (!IsDecimalText(t) || !ParseDecimal(t, value))
         throw EConvertError(FormatText("'%s' is not a valid integer value", t.c_str()));
     return value;
-}
-
-std::string UpperText(std::string text) {
-    for (char& ch : text) {
-        unsigned char c = static_cast<unsigned char>(ch);
-        if ((c >= 'a' && c <= 'z') || (c >= 0xE0 && c <= 0xFE && c != 0xF7))
-            c = static_cast<unsigned char>(c - 0x20);
-        else if (c == 0x9A || c == 0x9C || c == 0x9E)
-            c = static_cast<unsigned char>(c - 0x10);
-        else if (c == 0xFF)
-            c = 0x9F;
-        ch = static_cast<char>(c);
-    }
-    return text;
 }
 
 std::string ProperCase(const std::string& text) {

@@ -15,11 +15,15 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "Cbdb.h"
 #include "Exception.h"
+#include "TextHelpers.h"
+#include "platform/Text.h"
 #include "yarvel.h"
 
 // Errors of the engine itself (arguments it refuses, the session state).
@@ -139,13 +143,18 @@ private:
 // use and kept free of state.
 namespace yarvel {
 
-// Leading and trailing characters up to blank (controls included) removed.
-std::string Trim(const std::string& text);
+// Leading and trailing characters up to blank (controls included) removed:
+// the platform's trimming rule, under the engine's short name.
+inline std::string Trim(std::string_view text) {
+    return platform::TrimBlanks(text);
+}
 // Decimal digits with an optional sign; blank gives 0; anything else throws
 // EConvertError "'%s' is not a valid integer value".
 int32_t FieldTextToInt(const std::string& text);
-// Windows-1252 upper case, as the index tags' UPPER makes it.
-std::string UpperText(std::string text);
+// Windows-1252 upper case, as the index tags' UPPER makes it (UpperText1252).
+inline std::string UpperText(std::string text) {
+    return UpperText1252(std::move(text));
+}
 
 std::string ProperCase(const std::string& text);
 int32_t SymbolFromText(const std::string& text);

@@ -57,3 +57,9 @@ std::string EnsureEndsWith(const std::string& text, char c) {
     if (!text.empty() && text.back() == c) return text;
     return text + c;
 }
+
+std::string UpperText1252(std::string text, std::string::size_type from) {
+    for (auto i = from; i < text.size(); ++i)
+        text[i] = static_cast<char>(UpperChar1252(static_cast<unsigned char>(text[i])));
+    return text;
+}

@@ -33,30 +33,10 @@ void BindEntry(F& slot, size_t index) {
 }
 
 void BindEntries() {
-    TYarvelEntryPoints& e = g_entries;
     size_t i = 0;
-    BindEntry(e.YarvelStart, i++);
-    BindEntry(e.YarvelStop, i++);
-    BindEntry(e.YarvelGetDifferenceFields, i++);
-    BindEntry(e.YarvelGetEarliestSymbolYearAvailable, i++);
-    BindEntry(e.YarvelGetFieldValue, i++);
-    BindEntry(e.YarvelGetFirstSubModel, i++);
-    BindEntry(e.YarvelGetNextSubModel, i++);
-    BindEntry(e.YarvelGetEndOfModel, i++);
-    BindEntry(e.YarvelGetListOfMakes, i++);
-    BindEntry(e.YarvelGetListOfModels, i++);
-    BindEntry(e.YarvelGetModelAlwaysRatesSame, i++);
-    BindEntry(e.YarvelGetModelVIN, i++);
-    BindEntry(e.YarvelGetRecordByVIN, i++);
-    BindEntry(e.YarvelGetRecordByYMM, i++);
-    BindEntry(e.YarvelSetSuppressMessages, i++);
-    BindEntry(e.YarvelGetRecordEffective, i++);
-    BindEntry(e.YarvelGetFirstVIN, i++);
-    BindEntry(e.YarvelGetEndOfVIN, i++);
-    BindEntry(e.YarvelGetNextVIN, i++);
-    BindEntry(e.YarvelGetDifferenceFieldsVIN, i++);
-    BindEntry(e.YarvelLoadFromCurrentRecord, i++);
-    BindEntry(e.YarvelGetMinVinSizePermitted, i++);
+#define YARVEL_PORTAL_BIND_(Name) BindEntry(g_entries.Yarvel##Name, i++);
+    YARVEL_EXPORTS(YARVEL_PORTAL_BIND_)
+#undef YARVEL_PORTAL_BIND_
 }
 
 void ShowPortalError(const std::string& message) {

@@ -27,32 +27,14 @@ public:
 // letter case.
 inline constexpr char kYarvelLibraryName[] = "libYarvel.so";
 
-// The 22 entry points in binding order (YARVEL_EXPORT_NAMES). All null until
-// bound and after unloading; a failed binding leaves those bound so far.
+// The 22 entry points in binding order (YARVEL_EXPORTS), each named as its
+// export (YarvelStart, ...). All null until bound and after unloading; a failed
+// binding leaves those bound so far.
+#define YARVEL_PORTAL_SLOT_(Name) TYarvel##Name##Func Yarvel##Name = nullptr;
 struct TYarvelEntryPoints {
-    TYarvelStartFunc YarvelStart = nullptr;
-    TYarvelStopFunc YarvelStop = nullptr;
-    TYarvelGetDifferenceFieldsFunc YarvelGetDifferenceFields = nullptr;
-    TYarvelGetEarliestSymbolYearAvailableFunc YarvelGetEarliestSymbolYearAvailable = nullptr;
-    TYarvelGetFieldValueFunc YarvelGetFieldValue = nullptr;
-    TYarvelGetFirstSubModelFunc YarvelGetFirstSubModel = nullptr;
-    TYarvelGetNextSubModelFunc YarvelGetNextSubModel = nullptr;
-    TYarvelGetEndOfModelFunc YarvelGetEndOfModel = nullptr;
-    TYarvelGetListOfMakesFunc YarvelGetListOfMakes = nullptr;
-    TYarvelGetListOfModelsFunc YarvelGetListOfModels = nullptr;
-    TYarvelGetModelAlwaysRatesSameFunc YarvelGetModelAlwaysRatesSame = nullptr;
-    TYarvelGetModelVINFunc YarvelGetModelVIN = nullptr;
-    TYarvelGetRecordByVINFunc YarvelGetRecordByVIN = nullptr;
-    TYarvelGetRecordByYMMFunc YarvelGetRecordByYMM = nullptr;
-    TYarvelSetSuppressMessagesFunc YarvelSetSuppressMessages = nullptr;
-    TYarvelGetRecordEffectiveFunc YarvelGetRecordEffective = nullptr;
-    TYarvelGetFirstVINFunc YarvelGetFirstVIN = nullptr;
-    TYarvelGetEndOfVINFunc YarvelGetEndOfVIN = nullptr;
-    TYarvelGetNextVINFunc YarvelGetNextVIN = nullptr;
-    TYarvelGetDifferenceFieldsVINFunc YarvelGetDifferenceFieldsVIN = nullptr;
-    TYarvelLoadFromCurrentRecordFunc YarvelLoadFromCurrentRecord = nullptr;
-    TYarvelGetMinVinSizePermittedFunc YarvelGetMinVinSizePermitted = nullptr;
+    YARVEL_EXPORTS(YARVEL_PORTAL_SLOT_)
 };
+#undef YARVEL_PORTAL_SLOT_
 
 // BindYarvel on the running program's own folder (platform::ProgramFolder()).
 // Throws EYarvelPortal.

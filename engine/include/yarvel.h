@@ -430,20 +430,74 @@ typedef TYarvelDifferenceSet(YARVEL_CALL* TYarvelGetDifferenceFieldsVINFunc)(con
 typedef void(YARVEL_CALL* TYarvelLoadFromCurrentRecordFunc)(TVinRecord*);
 typedef int32_t(YARVEL_CALL* TYarvelGetMinVinSizePermittedFunc)(void);
 
-/* The export names in binding order, for loaders and checks. */
+/* The 22 exports in binding order, one entry X(Name) each: the function is
+   YarvelName, its pointer type TYarvelNameFunc. Loaders and checks expand it
+   with a macro of their own, e.g.
+       #define SLOT(Name) TYarvel##Name##Func Name;
+       struct { YARVEL_EXPORTS(SLOT) } entries;
+   Every entry is tied to its prototype at compile time below, and the
+   library's version script is checked against the list by the tests. */
+#define YARVEL_EXPORTS(X)             \
+    X(Start)                          \
+    X(Stop)                           \
+    X(GetDifferenceFields)            \
+    X(GetEarliestSymbolYearAvailable) \
+    X(GetFieldValue)                  \
+    X(GetFirstSubModel)               \
+    X(GetNextSubModel)                \
+    X(GetEndOfModel)                  \
+    X(GetListOfMakes)                 \
+    X(GetListOfModels)                \
+    X(GetModelAlwaysRatesSame)        \
+    X(GetModelVIN)                    \
+    X(GetRecordByVIN)                 \
+    X(GetRecordByYMM)                 \
+    X(SetSuppressMessages)            \
+    X(GetRecordEffective)             \
+    X(GetFirstVIN)                    \
+    X(GetEndOfVIN)                    \
+    X(GetNextVIN)                     \
+    X(GetDifferenceFieldsVIN)         \
+    X(LoadFromCurrentRecord)          \
+    X(GetMinVinSizePermitted)
+
 #define YARVEL_EXPORT_COUNT 22
-#define YARVEL_EXPORT_NAMES                                                                       \
-    "YarvelStart", "YarvelStop", "YarvelGetDifferenceFields",                                     \
-        "YarvelGetEarliestSymbolYearAvailable", "YarvelGetFieldValue", "YarvelGetFirstSubModel",  \
-        "YarvelGetNextSubModel", "YarvelGetEndOfModel", "YarvelGetListOfMakes",                   \
-        "YarvelGetListOfModels", "YarvelGetModelAlwaysRatesSame", "YarvelGetModelVIN",            \
-        "YarvelGetRecordByVIN", "YarvelGetRecordByYMM", "YarvelSetSuppressMessages",              \
-        "YarvelGetRecordEffective", "YarvelGetFirstVIN", "YarvelGetEndOfVIN", "YarvelGetNextVIN", \
-        "YarvelGetDifferenceFieldsVIN", "YarvelLoadFromCurrentRecord",                            \
-        "YarvelGetMinVinSizePermitted"
+
+/* The export names as a list of string literals, each followed by a comma:
+       const char* const names[] = {YARVEL_EXPORT_NAMES};                   */
+#define YARVEL_EXPORT_NAME_ITEM_(Name) "Yarvel" #Name,
+#define YARVEL_EXPORT_NAMES YARVEL_EXPORTS(YARVEL_EXPORT_NAME_ITEM_)
 
 #ifdef __cplusplus
 }
 #endif
+
+/* ---- Compile-time ties of the list to the prototypes ---------------------- */
+
+#define YARVEL_EXPORT_COUNT_ITEM_(Name) +1
+#ifdef __cplusplus
+#include <type_traits>
+#define YARVEL_EXPORT_TYPE_CHECK_(Name)                                         \
+    static_assert(std::is_same_v<decltype(&Yarvel##Name), TYarvel##Name##Func>, \
+                  "Yarvel" #Name " and TYarvel" #Name "Func disagree");
+YARVEL_EXPORTS(YARVEL_EXPORT_TYPE_CHECK_)
+static_assert((0 YARVEL_EXPORTS(YARVEL_EXPORT_COUNT_ITEM_)) == YARVEL_EXPORT_COUNT,
+              "YARVEL_EXPORT_COUNT counts the list");
+#if UINTPTR_MAX == 0xFFFFFFFFFFFFFFFFu
+static_assert(sizeof(TVinRecord) == 155, "TVinRecord is byte-packed, 155 bytes");
+#endif
+#else
+#define YARVEL_EXPORT_TYPE_CHECK_(Name)                                           \
+    _Static_assert(_Generic(&Yarvel##Name, TYarvel##Name##Func : 1, default : 0), \
+                   "Yarvel" #Name " and TYarvel" #Name "Func disagree");
+YARVEL_EXPORTS(YARVEL_EXPORT_TYPE_CHECK_)
+_Static_assert((0 YARVEL_EXPORTS(YARVEL_EXPORT_COUNT_ITEM_)) == YARVEL_EXPORT_COUNT,
+               "YARVEL_EXPORT_COUNT counts the list");
+#if UINTPTR_MAX == 0xFFFFFFFFFFFFFFFFu
+_Static_assert(sizeof(TVinRecord) == 155, "TVinRecord is byte-packed, 155 bytes");
+#endif
+#endif
+#undef YARVEL_EXPORT_TYPE_CHECK_
+#undef YARVEL_EXPORT_COUNT_ITEM_
 
 #endif /* YARVEL_H */

@@ -2,6 +2,8 @@
 // shared string, and the library's exported names.
 #include <cstddef>
 #include <cstdio>
+#include <fstream>
+#include <iterator>
 #include <set>
 #include <sstream>
 
@@ -9,6 +11,12 @@
 
 namespace yarvel_test {
 namespace {
+
+std::set<std::string> DeclaredExports() {
+    const char* const declared[] = {YARVEL_EXPORT_NAMES};
+    static_assert(std::size(declared) == YARVEL_EXPORT_COUNT);
+    return {std::begin(declared), std::end(declared)};
+}
 
 TEST(BoundaryTest, RecordIsBytePackedInTheDocumentedOrder) {
     const struct {
@@ -108,9 +116,26 @@ TEST(BoundaryTest, LibraryExportsExactlyTheDeclaredFunctions) {
         std::string address, type, name;
         if (words >> address >> type >> name) exported.insert(name);
     }
-    const char* declared[] = {YARVEL_EXPORT_NAMES};
-    static_assert(sizeof declared / sizeof declared[0] == YARVEL_EXPORT_COUNT);
-    EXPECT_EQ(exported, std::set<std::string>(std::begin(declared), std::end(declared)));
+    EXPECT_EQ(exported, DeclaredExports());
+}
+
+// The version script decides what the linker exports; it must name the list
+// exactly, in its "global:" section.
+TEST(BoundaryTest, VersionScriptNamesTheDeclaredFunctions) {
+    std::ifstream map(YARVEL_MAP_PATH);
+    ASSERT_TRUE(map) << YARVEL_MAP_PATH;
+    std::set<std::string> global;
+    bool inGlobal = false;
+    std::string word;
+    while (map >> word) {
+        if (word == "global:")
+            inGlobal = true;
+        else if (word == "local:")
+            inGlobal = false;
+        else if (inGlobal && word.size() > 1 && word.back() == ';')
+            global.insert(word.substr(0, word.size() - 1));
+    }
+    EXPECT_EQ(global, DeclaredExports());
 }
 
 }  // namespace

@@ -1,7 +1,9 @@
 // Year, make and model lookups: the make and model lists, the record of a
 // model, sub-models, their difference sets, the model's VIN and whether a
 // model always rates the same.
+#include <cstdio>
 #include <limits>
+#include <set>
 
 #include "YarvelTestSupport.h"
 
@@ -301,6 +303,46 @@ TEST_F(ModelTest, OversizedAndOddArgumentsFindNothingWithoutHarm) {
     record->ModelYear = std::numeric_limits<int32_t>::max();
     record->Make = Replaced(record->Make, huge);
     EXPECT_EQ(e->GetRecordByYMM(record.p()), 0);
+    EXPECT_TRUE(Boxes().empty()) << BoxTexts().front();
+}
+
+// The model tags are written with UPPER() by the table builder and sought with
+// the engine's own upper case: one model per byte, and the walk of each model
+// must reach exactly the models that are the same in Windows-1252 capitals.
+TEST_F(EngineTest, ModelKeysAgreeWithTheIndexOnEveryByte) {
+    auto capital = [](int c) {
+        if ((c >= 'a' && c <= 'z') || (c >= 0xE0 && c <= 0xFE && c != 0xF7)) return c - 0x20;
+        if (c == 0x9A || c == 0x9C || c == 0x9E) return c - 0x10;
+        return c == 0xFF ? 0x9F : c;
+    };
+    auto vinOf = [](int c) {
+        char vin[16];
+        std::snprintf(vin, sizeof vin, "UPPR%02X00&5", c);
+        return std::string(vin);
+    };
+    // Blank and below are trimmed or refused as model text.
+    const int first = 0x21;
+    TFixtureData fixture = DefaultFixture();
+    for (int c = first; c < 256; ++c)
+        fixture.master.push_back(
+            Row({{"VIN", vinOf(c)}, {"MODELNAME", "M" + std::string(1, char(c))}}));
+    ASSERT_TRUE(StartWith(fixture));
+
+    for (int c = first; c < 256; ++c) {
+        std::set<std::string> expected;
+        for (int other = first; other < 256; ++other)
+            if (capital(other) == capital(c)) expected.insert(vinOf(other));
+        TStr make("HOND"), year("2005"), model("M" + std::string(1, char(c)));
+        std::set<std::string> reached;
+        e->GetFirstSubModel(make.get(), year.get(), model.get());
+        for (int guard = 0; !e->GetEndOfModel() && guard < 10; ++guard) {
+            TStr vin;
+            e->GetFieldValue(vin.out(), YV_FIELD_VIN);
+            reached.insert(vin.Text());
+            e->GetNextSubModel();
+        }
+        EXPECT_EQ(reached, expected) << "byte 0x" << std::hex << c;
+    }
     EXPECT_TRUE(Boxes().empty()) << BoxTexts().front();
 }
 

@@ -108,28 +108,9 @@ TEngine::TEngine() {
             complete = false;
         }
     };
-    bind(Start, "YarvelStart");
-    bind(Stop, "YarvelStop");
-    bind(GetDifferenceFields, "YarvelGetDifferenceFields");
-    bind(GetEarliestSymbolYearAvailable, "YarvelGetEarliestSymbolYearAvailable");
-    bind(GetFieldValue, "YarvelGetFieldValue");
-    bind(GetFirstSubModel, "YarvelGetFirstSubModel");
-    bind(GetNextSubModel, "YarvelGetNextSubModel");
-    bind(GetEndOfModel, "YarvelGetEndOfModel");
-    bind(GetListOfMakes, "YarvelGetListOfMakes");
-    bind(GetListOfModels, "YarvelGetListOfModels");
-    bind(GetModelAlwaysRatesSame, "YarvelGetModelAlwaysRatesSame");
-    bind(GetModelVIN, "YarvelGetModelVIN");
-    bind(GetRecordByVIN, "YarvelGetRecordByVIN");
-    bind(GetRecordByYMM, "YarvelGetRecordByYMM");
-    bind(SetSuppressMessages, "YarvelSetSuppressMessages");
-    bind(GetRecordEffective, "YarvelGetRecordEffective");
-    bind(GetFirstVIN, "YarvelGetFirstVIN");
-    bind(GetEndOfVIN, "YarvelGetEndOfVIN");
-    bind(GetNextVIN, "YarvelGetNextVIN");
-    bind(GetDifferenceFieldsVIN, "YarvelGetDifferenceFieldsVIN");
-    bind(LoadFromCurrentRecord, "YarvelLoadFromCurrentRecord");
-    bind(GetMinVinSizePermitted, "YarvelGetMinVinSizePermitted");
+#define YARVEL_TEST_BIND_(Name) bind(Name, "Yarvel" #Name);
+    YARVEL_EXPORTS(YARVEL_TEST_BIND_)
+#undef YARVEL_TEST_BIND_
     if (!complete) {
         dlclose(m_handle);
         m_handle = nullptr;

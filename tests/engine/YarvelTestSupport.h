@@ -29,28 +29,10 @@ public:
     TEngine& operator=(const TEngine&) = delete;
     bool Loaded() const { return m_handle != nullptr; }
 
-    TYarvelStartFunc Start = nullptr;
-    TYarvelStopFunc Stop = nullptr;
-    TYarvelGetDifferenceFieldsFunc GetDifferenceFields = nullptr;
-    TYarvelGetEarliestSymbolYearAvailableFunc GetEarliestSymbolYearAvailable = nullptr;
-    TYarvelGetFieldValueFunc GetFieldValue = nullptr;
-    TYarvelGetFirstSubModelFunc GetFirstSubModel = nullptr;
-    TYarvelGetNextSubModelFunc GetNextSubModel = nullptr;
-    TYarvelGetEndOfModelFunc GetEndOfModel = nullptr;
-    TYarvelGetListOfMakesFunc GetListOfMakes = nullptr;
-    TYarvelGetListOfModelsFunc GetListOfModels = nullptr;
-    TYarvelGetModelAlwaysRatesSameFunc GetModelAlwaysRatesSame = nullptr;
-    TYarvelGetModelVINFunc GetModelVIN = nullptr;
-    TYarvelGetRecordByVINFunc GetRecordByVIN = nullptr;
-    TYarvelGetRecordByYMMFunc GetRecordByYMM = nullptr;
-    TYarvelSetSuppressMessagesFunc SetSuppressMessages = nullptr;
-    TYarvelGetRecordEffectiveFunc GetRecordEffective = nullptr;
-    TYarvelGetFirstVINFunc GetFirstVIN = nullptr;
-    TYarvelGetEndOfVINFunc GetEndOfVIN = nullptr;
-    TYarvelGetNextVINFunc GetNextVIN = nullptr;
-    TYarvelGetDifferenceFieldsVINFunc GetDifferenceFieldsVIN = nullptr;
-    TYarvelLoadFromCurrentRecordFunc LoadFromCurrentRecord = nullptr;
-    TYarvelGetMinVinSizePermittedFunc GetMinVinSizePermitted = nullptr;
+    // One slot per export, named without the "Yarvel" prefix (Start, Stop, ...).
+#define YARVEL_TEST_SLOT_(Name) TYarvel##Name##Func Name = nullptr;
+    YARVEL_EXPORTS(YARVEL_TEST_SLOT_)
+#undef YARVEL_TEST_SLOT_
 
 private:
     void* m_handle = nullptr;

@@ -3,8 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <map>
 
 #include "KeyExpression.h"
+#include "TextHelpers.h"
 #include "WriteError.h"
 
 namespace {
@@ -100,11 +102,24 @@ INSTANTIATE_TEST_SUITE_P(
         TKeyCase{"DTOS(EFFDATE)", "20240229"}, TKeyCase{"DTOS(NODATE)+'|'", "        |"},
         TKeyCase{"MAKE+'-'+[x]+\"y\"", "GM  -xy"}, TKeyCase{"(MAKE)+(CODE)", "GM  6    "}));
 
-TEST(KeyExpression, UpperCoversWindows1252Letters) {
-    std::string record = Record();
-    std::string model = "Citro\xEBn \xE9t\xFF\xF7";  // ë é ÿ and the division sign
-    record.replace(Fields()[4].offset, model.size(), model);
-    EXPECT_EQ(Key("UPPER(MODEL)", record), "CITRO\xCBN \xC9T\x9F\xF7" + std::string(8, ' '));
+// Every byte of Windows-1252: the small letters (ASCII, the accented run
+// 0xE0-0xFE without the division sign, and the scattered pairs) become their
+// capitals, everything else stays. The engine seeks with the same rule.
+TEST(KeyExpression, UpperCoversEveryWindows1252Byte) {
+    std::map<int, int> capitals = {{0x9A, 0x8A}, {0x9C, 0x8C}, {0x9E, 0x8E}, {0xFF, 0x9F}};
+    for (int c = 'a'; c <= 'z'; ++c) capitals[c] = c - 0x20;
+    for (int c = 0xE0; c <= 0xFE; ++c)
+        if (c != 0xF7) capitals[c] = c - 0x20;
+    for (int byte = 0; byte < 256; ++byte) {
+        std::string record = Record();
+        record[Fields()[4].offset] = static_cast<char>(byte);
+        const auto found = capitals.find(byte);
+        const int expected = found == capitals.end() ? byte : found->second;
+        EXPECT_EQ(static_cast<unsigned char>(Key("UPPER(MODEL)", record)[0]), expected)
+            << "byte 0x" << std::hex << byte;
+        EXPECT_EQ(UpperChar1252(static_cast<unsigned char>(byte)), expected)
+            << "byte 0x" << std::hex << byte;
+    }
 }
 
 struct TBadCase {

@@ -4,6 +4,8 @@
 #include <random>
 #include <stdexcept>
 
+#include "TextHelpers.h"
+
 namespace {
 
 std::string Pad(std::string text, std::size_t width) {
@@ -21,15 +23,6 @@ std::string Str(const std::string& value, std::size_t width) {
     std::string digits = value.empty() ? "0" : std::to_string(std::stol(value));
     return digits.size() > width ? std::string(width, '*')
                                  : std::string(width - digits.size(), ' ') + digits;
-}
-
-std::string Upper1252(std::string text) {
-    for (char& c : text) {
-        unsigned char u = static_cast<unsigned char>(c);
-        if ((u >= 'a' && u <= 'z') || (u >= 0xE0 && u <= 0xFE && u != 0xF7))
-            c = static_cast<char>(u - 0x20);
-    }
-    return text;
 }
 
 std::string CsvValue(const std::string& value) {
@@ -151,7 +144,8 @@ std::string TVehicleFixture::Key(const std::string& tag, std::size_t index) cons
     if (tag == "TYPEMAKEYR") return Str(v[1], 10) + Pad(v[2], 4) + Str(v[3], 2) + Pad(v[4], 20);
     if (tag == "XLATETAG") return Pad(v[5], 10) + Pad(v[6], 3);
     if (tag == "MODELTAG")
-        return Pad(Upper1252(RightTrim(v[4])) + (v[7].empty() ? std::string(8, ' ') : v[7]), 28);
+        return Pad(UpperText1252(RightTrim(v[4])) + (v[7].empty() ? std::string(8, ' ') : v[7]),
+                   28);
     throw std::invalid_argument("no tag " + tag);
 }
 

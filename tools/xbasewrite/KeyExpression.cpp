@@ -5,6 +5,7 @@
 #include <charconv>
 #include <cstring>
 
+#include "TextHelpers.h"
 #include "WriteError.h"
 
 namespace {
@@ -25,28 +26,8 @@ const char* KindName(TKind kind) {
     return "?";
 }
 
-unsigned char UpperByte(unsigned char c) {
-    if (c >= 'a' && c <= 'z') return static_cast<unsigned char>(c - 0x20);
-    // Windows-1252: the accented small letters sit 0x20 above their capitals,
-    // and four more pairs are scattered.
-    if (c >= 0xE0 && c <= 0xFE && c != 0xF7) return static_cast<unsigned char>(c - 0x20);
-    switch (c) {
-        case 0x9A:
-            return 0x8A;
-        case 0x9C:
-            return 0x8C;
-        case 0x9E:
-            return 0x8E;
-        case 0xFF:
-            return 0x9F;
-        default:
-            return c;
-    }
-}
-
 void UpperInPlace(std::string& text, std::size_t from) {
-    for (std::size_t i = from; i < text.size(); ++i)
-        text[i] = static_cast<char>(UpperByte(static_cast<unsigned char>(text[i])));
+    text = UpperText1252(std::move(text), from);
 }
 
 // The number a text starts with, as VAL reads it: blanks, a sign, digits and

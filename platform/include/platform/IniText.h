@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "platform/Export.h"
+#include "platform/Text.h"
 
 namespace platform {
 
@@ -59,8 +60,5 @@ private:
 
     std::vector<Line> m_lines;
 };
-
-PLATFORM_API bool SameTextNoCase(std::string_view a, std::string_view b);
-PLATFORM_API std::string TrimBlanks(std::string_view text);  // blanks and control characters
 
 }  // namespace platform
