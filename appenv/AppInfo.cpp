@@ -102,6 +102,9 @@ void TAppInfo::SetupDataPaths() {
     if (m_preferences) {
         if (m_preferences->UseAltDataPath) {
             dataPath = m_preferences->AlternateDataPath;
+            // Users write the folder without its separator too; without it the
+            // tables would be looked for beside the folder (".../DataYarvel.dbf").
+            if (!dataPath.empty() && dataPath.back() != platform::PathDelim) dataPath += kDelim;
             useAlternateData = true;
         }
         if (m_preferences->UseAltQuotePath) {

@@ -2,8 +2,9 @@
 // folders, the host ini file, the log file and the module's database session.
 // One object per deliverable instance; see TCBDBAppInfo for the engine's.
 //
-// Every folder ends in the platform separator, except alternates taken
-// verbatim from the host ini. The object owns its cursor list, published
+// Every folder ends in the platform separator (an alternate data folder from
+// the host ini gets one when written without), except an empty alternate and
+// the alternate quote folder, taken verbatim. The object owns its cursor list, published
 // paths and preferences; it does not own the database session, which lives
 // until the module is unloaded.
 #pragma once

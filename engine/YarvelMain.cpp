@@ -178,8 +178,9 @@ YARVEL_EXPORT void YARVEL_CALL YarvelGetNextSubModel(void) {
     GuardedVoid([] { Master().GetNextSubModel(); });
 }
 
+// A walk ends on an error: a host looping until the end must stop.
 YARVEL_EXPORT TYarvelBool YARVEL_CALL YarvelGetEndOfModel(void) {
-    return Guarded<TYarvelBool>(0, [] { return Bool(Master().GetEndOfModel()); });
+    return Guarded<TYarvelBool>(1, [] { return Bool(Master().GetEndOfModel()); });
 }
 
 YARVEL_EXPORT void YARVEL_CALL YarvelGetListOfMakes(TYarvelList* List) {
@@ -251,7 +252,7 @@ YARVEL_EXPORT void YARVEL_CALL YarvelGetFirstVIN(const TYarvelString* VIN) {
 }
 
 YARVEL_EXPORT TYarvelBool YARVEL_CALL YarvelGetEndOfVIN(void) {
-    return Guarded<TYarvelBool>(0, [] { return Bool(Master().GetEndOfVIN()); });
+    return Guarded<TYarvelBool>(1, [] { return Bool(Master().GetEndOfVIN()); });
 }
 
 YARVEL_EXPORT void YARVEL_CALL YarvelGetNextVIN(void) {

@@ -61,6 +61,10 @@ std::string IniText::SingleLine(std::string_view text) {
 IniText IniText::Parse(std::string_view text) {
     IniText ini;
     size_t start = 0;
+    if (text.substr(0, kByteOrderMark.size()) == kByteOrderMark) {
+        ini.m_byteOrderMark = true;
+        start = kByteOrderMark.size();
+    }
     while (start < text.size()) {
         size_t end = start;
         while (end < text.size() && text[end] != '\r' && text[end] != '\n') ++end;
@@ -164,7 +168,7 @@ std::vector<std::string> IniText::Keys(std::string_view section) const {
 }
 
 std::string IniText::Text() const {
-    std::string out;
+    std::string out = m_byteOrderMark ? std::string(kByteOrderMark) : std::string();
     for (const auto& l : m_lines) {
         out += l.text;
         out += "\r\n";

@@ -1,5 +1,7 @@
 #include "qelDataStorage.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <utility>
 
@@ -252,6 +254,14 @@ const TqelStrings& TqelXMLDataStorageAccess::ProcessingInstructions() {
 
 // -------------------------------------------------------------- TqelMemIniFile
 
+// Section names compare without regard to the case of ASCII letters.
+std::string TqelMemIniFile::Folded(std::string_view name) {
+    std::string out(name);
+    for (char& c : out)
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
+    return out;
+}
+
 TqelMemIniFile::TqelMemIniFile(std::string fileName) : m_fileName(std::move(fileName)) {
     Reload();
 }
@@ -269,17 +279,16 @@ void TqelMemIniFile::Parse(const std::string& text) {
     // the whole file is written back from what is held here.
     const platform::IniText ini = platform::IniText::Parse(text);
     std::vector<TSection> sections;
+    std::unordered_map<std::string, size_t> index;
     TSection* current = nullptr;
     for (const auto& line : ini.Lines()) {
         using Kind = platform::IniText::LineKind;
         if (line.kind == Kind::Section) {
             // A repeated section continues the first, so that no value of the
             // file becomes unreachable.
-            auto it = std::find_if(sections.begin(), sections.end(), [&](const TSection& s) {
-                return platform::SameTextNoCase(s.name, line.name);
-            });
-            if (it == sections.end()) it = sections.insert(sections.end(), TSection{line.name, {}});
-            current = &*it;
+            const auto [it, added] = index.emplace(Folded(line.name), sections.size());
+            if (added) sections.push_back(TSection{line.name, {}});
+            current = &sections[it->second];
             continue;
         }
         if (!current) continue;
@@ -292,6 +301,7 @@ void TqelMemIniFile::Parse(const std::string& text) {
         }
     }
     m_sections = std::move(sections);
+    m_index = std::move(index);
 }
 
 std::string TqelMemIniFile::Text() const {
@@ -311,10 +321,8 @@ void TqelMemIniFile::UpdateFile() const {
 }
 
 const TqelMemIniFile::TSection* TqelMemIniFile::Find(const std::string& section) const {
-    const std::string name = platform::TrimBlanks(section);
-    for (const auto& s : m_sections)
-        if (platform::SameTextNoCase(s.name, name)) return &s;
-    return nullptr;
+    const auto it = m_index.find(Folded(platform::TrimBlanks(section)));
+    return it == m_index.end() ? nullptr : &m_sections[it->second];
 }
 
 TqelMemIniFile::TSection* TqelMemIniFile::Find(const std::string& section) {
@@ -366,6 +374,7 @@ void TqelMemIniFile::WriteString(const std::string& section, const std::string& 
     const std::string v = platform::IniText::SingleLine(value);
     TSection* s = Find(name);
     if (!s) {
+        m_index.emplace(Folded(name), m_sections.size());
         m_sections.push_back({name, {}});
         s = &m_sections.back();
     }
@@ -386,8 +395,12 @@ void TqelMemIniFile::DeleteKey(const std::string& section, const std::string& ke
 
 void TqelMemIniFile::EraseSection(const std::string& section) {
     const std::string name = platform::TrimBlanks(section);
-    std::erase_if(m_sections,
-                  [&](const TSection& s) { return platform::SameTextNoCase(s.name, name); });
+    if (std::erase_if(m_sections, [&](const TSection& s) {
+            return platform::SameTextNoCase(s.name, name);
+        }) == 0)
+        return;
+    m_index.clear();
+    for (size_t i = 0; i < m_sections.size(); ++i) m_index.emplace(Folded(m_sections[i].name), i);
 }
 
 TqelStrings TqelMemIniFile::Sections() const {
@@ -537,6 +550,14 @@ TqelDataStorageAccess& TqelDataStorage::Access() {
             "Storage type not implemented.  Cannot create storage access object.");
     if (m_storageName.empty())
         throw EqelDataStorageError("Storage name undefined.  Cannot create storage access.");
+    if (platform::DirectoryExists(m_storageName))
+        throw EqelDataStorageError(FormatText(
+            "Storage name invalid (%s is a folder).  Cannot load storage data.",
+            m_storageName.c_str()));
+    if (struct stat st{}; ::stat(m_storageName.c_str(), &st) == 0 && st.st_size > kMaxStorageSize)
+        throw EqelDataStorageError(FormatText(
+            "Storage file %s is larger than %d MiB.  Cannot load storage data.",
+            m_storageName.c_str(), static_cast<int>(kMaxStorageSize >> 20)));
     if (!platform::FileExists(m_storageName))
         throw EqelDataStorageError(FormatText(
             "Storage name invalid (%s).  Cannot load storage data.", m_storageName.c_str()));

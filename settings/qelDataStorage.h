@@ -23,6 +23,8 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "Exception.h"
@@ -173,11 +175,13 @@ private:
         std::vector<TEntry> entries;
     };
     void Parse(const std::string& text);
+    static std::string Folded(std::string_view name);
     const TSection* Find(const std::string& section) const;
     TSection* Find(const std::string& section);
 
     std::string m_fileName;
     std::vector<TSection> m_sections;
+    std::unordered_map<std::string, size_t> m_index;  // folded name -> position
 };
 
 class TqelINIDataStorageAccess : public TqelDataStorageAccess {
@@ -226,6 +230,8 @@ private:
 class TqelDataStorage {
 public:
     enum : uint8_t { stINI = 1, stXML = 2 };
+    // Settings files are small; a larger one is refused rather than loaded.
+    static constexpr long long kMaxStorageSize = 64LL << 20;
 
     TqelDataStorage();
     ~TqelDataStorage();  // discards unwritten changes; call UpdateFile first
@@ -243,7 +249,9 @@ public:
     // "Storage type not implemented.  Cannot create storage access object.",
     // "Storage name undefined.  Cannot create storage access." or
     // "Storage name invalid (<name>).  Cannot load storage data." (the file
-    // must exist: the storage never creates one). Owned by the storage.
+    // must exist: the storage never creates one; a folder is named as such),
+    // or, for a file above kMaxStorageSize, "Storage file <name> is larger
+    // than 64 MiB.  Cannot load storage data.". Owned by the storage.
     TqelDataStorageAccess& Access();
 
     // Each raises "Data path location not specified on <operation>" for an

@@ -238,8 +238,12 @@ TCBTable* TCBDatabase::AddTable(const std::string& fileName, const std::string& 
                                     static_cast<int>(TCBTable::kMaxFullName)));
     }
     if (!platform::FileExists(fullName)) {
-        throw ECBDBError("Cannot add table to database that does not exist\r\nTable, " + path +
-                         fileName + ", not found.");
+        std::string message = "Cannot add table to database that does not exist\r\nTable, " +
+                              path + fileName + ", not found.";
+        // A wrong folder in the host ini is the usual cause: say so.
+        if (!path.empty() && !platform::DirectoryExists(path))
+            message += "\r\nThe folder " + path + " does not exist.";
+        throw ECBDBError(message);
     }
     auto holder = std::make_unique<TTableHolder>(*this);
     TCBTable& table = holder->Table();

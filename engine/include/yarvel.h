@@ -361,7 +361,7 @@ YARVEL_EXPORT void YARVEL_CALL YarvelGetFirstSubModel(const TYarvelString* Make,
                                                       const TYarvelString* Year,
                                                       const TYarvelString* Model);
 YARVEL_EXPORT void YARVEL_CALL YarvelGetNextSubModel(void);
-/* Default: 0. */
+/* Default: 1, so that a walk ends on an error. */
 YARVEL_EXPORT TYarvelBool YARVEL_CALL YarvelGetEndOfModel(void);
 /* Appends one entry per make: its name, with a TAutoMake. */
 YARVEL_EXPORT void YARVEL_CALL YarvelGetListOfMakes(TYarvelList* List);
@@ -386,7 +386,7 @@ YARVEL_EXPORT void YARVEL_CALL YarvelSetSuppressMessages(TYarvelBool Value);
 /* Whether the current record is in effect on Date. Default: 0. */
 YARVEL_EXPORT TYarvelBool YARVEL_CALL YarvelGetRecordEffective(double Date);
 YARVEL_EXPORT void YARVEL_CALL YarvelGetFirstVIN(const TYarvelString* VIN);
-/* Default: 0. */
+/* Default: 1, so that a walk ends on an error. */
 YARVEL_EXPORT TYarvelBool YARVEL_CALL YarvelGetEndOfVIN(void);
 YARVEL_EXPORT void YARVEL_CALL YarvelGetNextVIN(void);
 /* Fields that tell the candidates of a VIN apart. Default: 0. */

@@ -44,8 +44,11 @@ INSTANTIATE_TEST_SUITE_P(
     HostIni, AppInfoPathsTest,
     ::testing::Values(
         PathCase{"NoIni", "", false, "%AData/", "%AData/User/", "%AData/"},
-        PathCase{"AltDataVerbatim", "[DataPath]\nUseAltDataPath=1\nAlternateDataPath=%Talt\n",
-                 false, "%Talt", "%TaltUser/", "%Talt"},
+        PathCase{"AltDataGetsSeparator", "[DataPath]\nUseAltDataPath=1\nAlternateDataPath=%Talt\n",
+                 false, "%Talt/", "%Talt/User/", "%Talt/"},
+        PathCase{"ByteOrderMark",
+                 "\xEF\xBB\xBF[DataPath]\r\nUseAltDataPath=1\r\nAlternateDataPath=%Talt/\r\n",
+                 false, "%Talt/", "%Talt/User/", "%Talt/"},
         PathCase{"AltDataEmpty", "[DataPath]\nUseAltDataPath=1\nAlternateDataPath=\n", false, "",
                  "User/", ""},
         PathCase{"AltDataSwitchedOff", "[datapath]\nusealtdatapath=0\nAlternateDataPath=/x/\n",

@@ -41,7 +41,7 @@ TEST_F(SessionTest, EveryExportReportsNotStartedAndAnswersItsDefault) {
         {"YarvelGetFirstSubModel",
          [&](TEngine& e) { e.GetFirstSubModel(make.get(), year.get(), model.get()); }},
         {"YarvelGetNextSubModel", [](TEngine& e) { e.GetNextSubModel(); }},
-        {"YarvelGetEndOfModel", [](TEngine& e) { EXPECT_EQ(e.GetEndOfModel(), 0); }},
+        {"YarvelGetEndOfModel", [](TEngine& e) { EXPECT_EQ(e.GetEndOfModel(), 1); }},
         {"YarvelGetListOfMakes", [&](TEngine& e) { e.GetListOfMakes(list.get()); }},
         {"YarvelGetListOfModels",
          [&](TEngine& e) { e.GetListOfModels(list.get(), &autoMake, year.get()); }},
@@ -57,7 +57,7 @@ TEST_F(SessionTest, EveryExportReportsNotStartedAndAnswersItsDefault) {
         {"YarvelGetRecordEffective",
          [](TEngine& e) { EXPECT_EQ(e.GetRecordEffective(DayCount(2006, 6, 1)), 0); }},
         {"YarvelGetFirstVIN", [&](TEngine& e) { e.GetFirstVIN(vin.get()); }},
-        {"YarvelGetEndOfVIN", [](TEngine& e) { EXPECT_EQ(e.GetEndOfVIN(), 0); }},
+        {"YarvelGetEndOfVIN", [](TEngine& e) { EXPECT_EQ(e.GetEndOfVIN(), 1); }},
         {"YarvelGetNextVIN", [](TEngine& e) { e.GetNextVIN(); }},
         {"YarvelGetDifferenceFieldsVIN",
          [&](TEngine& e) { EXPECT_EQ(e.GetDifferenceFieldsVIN(vin.get()), 0); }},
@@ -152,6 +152,30 @@ TEST_P(MissingTableTest, StartReportsItAndStaysNotStarted) {
 
 INSTANTIATE_TEST_SUITE_P(Tables, MissingTableTest,
                          ::testing::Values("Yarvel.dbf", "AutoMake.dbf", "VinTrans.dbf"));
+
+// The host ini as users write it: a mark before the first section, the
+// folder without its separator, or a folder that is not there.
+TEST_F(SessionTest, HostIniDataFolderAsUsersWriteIt) {
+    TFixtureData fixture = DefaultFixture();
+    fixture.master = {Row({})};
+    ASSERT_TRUE(BuildTables(DataFolder(), fixture));
+    std::string folder = DataFolder();
+    folder.pop_back();
+    Folder().Write("windows/Pollark.Ini", "\xEF\xBB\xBF[DataPath]\r\nUseAltDataPath=1\r\n"
+                                          "AlternateDataPath=" + folder + "\r\n");
+    e->Start();
+    EXPECT_TRUE(Boxes().empty()) << BoxTexts().front();
+    EXPECT_EQ(e->GetMinVinSizePermitted(), 9);
+    e->Stop();
+
+    const std::string missing = Folder().Path() + "nowhere/";
+    WriteHostIni(Folder().WindowsDir(), missing);
+    e->Start();
+    EXPECT_EQ(BoxTexts(), std::vector<std::string>{
+                              "YARVEL.DLL Error: Cannot add table to database that does not "
+                              "exist\r\nTable, " + missing + "Yarvel.dbf, not found.\r\nThe folder " +
+                              missing + " does not exist."});
+}
 
 TEST_F(SessionTest, MasterThatCannotBeOpenedLeavesNoSession) {
     TFixtureData fixture = DefaultFixture();

@@ -252,6 +252,9 @@ TFixtureData ChoiceFixture() {
         Row({{"VIN", "OUTS0001&5"}, {"TWODIGVSR", "15"}, {"COMP_SYM", "2"}, {"EFF_DATE", "0106"}}),
         // Found through the 7th position only.
         Row({{"VIN", "SEVE01&1&5"}}),
+        // The highest selector of the set.
+        Row({{"VIN", "NOTC0001&5"}, {"NOTCLASINF", "FLEET"}}),
+        Row({{"VIN", "NOTC0001&5"}, {"NOTCLASINF", "TAXI"}}),
     };
     return fixture;
 }
@@ -289,6 +292,7 @@ TEST_F(VinTest, DifferenceSetHoldsTheSelectorsThatDiffer) {
         {"SOLO00019", 0},
         {"CASE00019", TYarvelDifferenceSet(YV_BIT(YV_FIELD_BODYINFO) | YV_BIT(YV_FIELD_ENGNINFO))},
         {"OUTS00019", 0},
+        {"NOTC00019", TYarvelDifferenceSet(YV_BIT(YV_FIELD_NOTCLASINF))},
     };
     for (const auto& c : cases) {
         TStr vin(c.vin);

@@ -47,7 +47,7 @@ TEST_F(ProfileTest, BareNameResolvesInWindowsDirectory) {
 }
 
 TEST_F(ProfileTest, LookupIgnoresCaseAndBlanks) {
-    Ini("; comment\r\n[Data Path]\r\n  UseAlt = 1 \r\nQuoted=\"  a b  \"\r\n[data path]\r\nUseAlt=9\r\n");
+    Ini("; comment\r\n[ Data Path ]\r\n  UseAlt = 1 \r\nQuoted=\"  a b  \"\r\n[data path]\r\nUseAlt=9\r\n");
     EXPECT_EQ(ReadProfileString("Test.ini", "DATA PATH", "usealt", ""), "1");
     EXPECT_EQ(ReadProfileString("Test.ini", "data path", "QUOTED", ""), "  a b  ");
     EXPECT_TRUE(ReadProfileBool("Test.ini", "Data Path", "UseAlt", false));
@@ -56,13 +56,25 @@ TEST_F(ProfileTest, LookupIgnoresCaseAndBlanks) {
 TEST_F(ProfileTest, MissingFileSectionOrKeyGivesDefault) {
     EXPECT_EQ(ReadProfileString("Absent.ini", "S", "K", "dflt"), "dflt");
     EXPECT_EQ(ReadProfileInteger("Absent.ini", "S", "K", 1000), 1000);
-    Ini("[S]\nK=1\nBad=yes\nHex=0x10\nTwo=2\n");
+    Ini("[S]\nK=1\nBad=yes\nHex=0x10\nTwo=2\nNegative=-1\n");
     EXPECT_EQ(ReadProfileString("Test.ini", "Other", "K", "dflt"), "dflt");
     EXPECT_EQ(ReadProfileString("Test.ini", "S", "Other", "dflt"), "dflt");
     EXPECT_EQ(ReadProfileInteger("Test.ini", "S", "Bad", 1000), 1000);
     EXPECT_EQ(ReadProfileInteger("Test.ini", "S", "Hex", 0), 16);
     EXPECT_TRUE(ReadProfileBool("Test.ini", "S", "Two", false));
+    EXPECT_TRUE(ReadProfileBool("Test.ini", "S", "Negative", false));
     EXPECT_FALSE(ReadProfileBool("Test.ini", "S", "Bad", false));
+}
+
+// Editors save a UTF-8 mark before the first section; it is no part of it,
+// and a rewrite keeps it.
+TEST_F(ProfileTest, ByteOrderMarkIsReadPastAndKept) {
+    Ini("\xEF\xBB\xBF[DataPath]\r\nUseAltDataPath=1\r\n");
+    EXPECT_EQ(ReadProfileSections("Test.ini"), std::vector<std::string>{"DataPath"});
+    EXPECT_TRUE(ReadProfileBool("Test.ini", "DataPath", "UseAltDataPath", false));
+    ASSERT_TRUE(WriteProfileString("Test.ini", "DataPath", "AlternateDataPath", "/d/"));
+    EXPECT_EQ(m_temp.Read("windows/Test.ini"),
+              "\xEF\xBB\xBF[DataPath]\r\nUseAltDataPath=1\r\nAlternateDataPath=/d/\r\n");
 }
 
 TEST_F(ProfileTest, WriteKeepsEveryOtherLine) {

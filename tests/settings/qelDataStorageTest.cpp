@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "SettingsTestSupport.h"
 
 #include <cerrno>
@@ -90,7 +92,7 @@ struct OpenCase {
     const char* name;
     uint8_t type;
     bool named;
-    bool exists;
+    enum { kAbsent, kFile, kFolder, kOversize } file;
     const char* message;  // "%s" stands for the file name
 };
 
@@ -99,13 +101,19 @@ class StorageOpenTest : public StorageTest, public ::testing::WithParamInterface
 TEST_P(StorageOpenTest, ReportsInOrderAndTriesAgainNextTime) {
     const OpenCase& c = GetParam();
     const std::string name = m_temp.Path() + "s.xml";
-    if (c.exists) m_temp.Write("s.xml", kTemplate);
+    if (c.file == OpenCase::kFile) m_temp.Write("s.xml", kTemplate);
+    if (c.file == OpenCase::kFolder) std::filesystem::create_directory(name);
+    if (c.file == OpenCase::kOversize) {
+        m_temp.Write("s.xml", kTemplate);
+        std::filesystem::resize_file(name, TqelDataStorage::kMaxStorageSize + 1);
+    }
     m_storage.SetStorageType(c.type);
     if (c.named) m_storage.SetStorageName(name);
     EXPECT_EQ(Message([&] { m_storage.ReadData("QELSettings/Backup", "Capacity"); }),
               FormatText(c.message, name.c_str()));
 
     // Nothing was kept: once the cause is gone the next call opens the file.
+    std::filesystem::remove_all(name);
     m_temp.Write("s.xml", kTemplate);
     m_storage.SetStorageType(TqelDataStorage::stXML);
     m_storage.SetStorageName(name);
@@ -115,16 +123,24 @@ TEST_P(StorageOpenTest, ReportsInOrderAndTriesAgainNextTime) {
 INSTANTIATE_TEST_SUITE_P(
     Access, StorageOpenTest,
     ::testing::Values(
-        OpenCase{"TypeZero", 0, true, true,
+        OpenCase{"TypeZero", 0, true, OpenCase::kFile,
                  "Storage type not implemented.  Cannot create storage access object."},
-        OpenCase{"TypeBeforeName", 3, false, false,
+        OpenCase{"TypeBeforeName", 3, false, OpenCase::kAbsent,
                  "Storage type not implemented.  Cannot create storage access object."},
-        OpenCase{"NoName", 2, false, false,
+        OpenCase{"NoName", 2, false, OpenCase::kAbsent,
                  "Storage name undefined.  Cannot create storage access."},
-        OpenCase{"MissingXml", 2, true, false,
+        OpenCase{"MissingXml", 2, true, OpenCase::kAbsent,
                  "Storage name invalid (%s).  Cannot load storage data."},
-        OpenCase{"MissingIni", 1, true, false,
-                 "Storage name invalid (%s).  Cannot load storage data."}),
+        OpenCase{"MissingIni", 1, true, OpenCase::kAbsent,
+                 "Storage name invalid (%s).  Cannot load storage data."},
+        OpenCase{"FolderXml", 2, true, OpenCase::kFolder,
+                 "Storage name invalid (%s is a folder).  Cannot load storage data."},
+        OpenCase{"FolderIni", 1, true, OpenCase::kFolder,
+                 "Storage name invalid (%s is a folder).  Cannot load storage data."},
+        OpenCase{"OversizeXml", 2, true, OpenCase::kOversize,
+                 "Storage file %s is larger than 64 MiB.  Cannot load storage data."},
+        OpenCase{"OversizeIni", 1, true, OpenCase::kOversize,
+                 "Storage file %s is larger than 64 MiB.  Cannot load storage data."}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(StorageTest, ANameDifferingOnlyInCaseKeepsUnwrittenChanges) {

@@ -76,6 +76,7 @@ TRun RunProgram(const std::vector<std::string>& argv) {
     while (waitpid(pid, &status, 0) < 0) {
     }
     TRun run;
+    run.pid = pid;
     run.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
     run.out = ReadFile(outPath);
     run.err = ReadFile(errPath);

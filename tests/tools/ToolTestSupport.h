@@ -23,6 +23,7 @@ private:
 
 struct TRun {
     int status = -1;  // exit status, or 128 + signal
+    int pid = 0;      // of the finished process
     std::string out;
     std::string err;
 };

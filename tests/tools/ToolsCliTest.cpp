@@ -2,6 +2,7 @@
 // engine (dbfdump) and by perl's XBase (index_dump, the XBase module); bad
 // input ends with a message, a failure status and nothing left behind.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <sys/stat.h>
 
@@ -57,6 +58,21 @@ protected:
     TTempDir m_dir;
     TVehicleFixture m_fixture;
 };
+
+// A killed tool leaves its temporaries; the next run in the folder removes
+// those whose writer is gone and keeps those of a writer still running.
+TEST_F(ToolsOnVehicles, NextRunRemovesTemporariesOfDeadWriters) {
+    TRun gone = RunProgram({"/bin/true"});
+    ASSERT_EQ(gone.status, 0);
+    const std::string dead = Table() + ".tmp" + std::to_string(gone.pid) + ".AbC123";
+    const std::string alive = Table() + ".tmp" + std::to_string(getpid()) + ".XyZ789";
+    WriteFile(dead, "left by a killed run");
+    WriteFile(alive, "being written");
+    TRun run = RunProgram({kDbfbuild, Schema(), m_dir.File("in.csv"), Table()});
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_FALSE(FileExists(dead));
+    EXPECT_TRUE(FileExists(alive));
+}
 
 TEST_F(ToolsOnVehicles, DbfdumpListsEveryTagInIndexOrder) {
     for (const TFixtureTag& tag : TVehicleFixture::Tags())

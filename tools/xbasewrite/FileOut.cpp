@@ -1,10 +1,13 @@
 #include "FileOut.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <set>
 #include <cerrno>
 #include <csignal>
 #include <cstring>
@@ -59,10 +62,47 @@ mode_t TargetMode(const std::string& finalPath) {
     return 0666 & ~mask;
 }
 
+// "<target>.tmp<pid>.<6 characters>": the pid of a writer that is gone.
+pid_t DeadWriter(const std::string& name) {
+    const auto mark = name.rfind(".tmp");
+    if (mark == std::string::npos) return 0;
+    const auto dot = name.find('.', mark + 4);
+    if (dot == std::string::npos || dot == mark + 4 || name.size() != dot + 7) return 0;
+    pid_t pid = 0;
+    for (std::size_t i = mark + 4; i < dot; ++i) {
+        if (name[i] < '0' || name[i] > '9' || pid > 99999999) return 0;
+        pid = pid * 10 + (name[i] - '0');
+    }
+    if (pid <= 0 || pid == getpid()) return 0;
+    return kill(pid, 0) != 0 && errno == ESRCH ? pid : 0;
+}
+
+}  // namespace
+
+void RemoveStaleTemporaries(const std::string& folder) {
+    DIR* dir = opendir(folder.empty() ? "." : folder.c_str());
+    if (dir == nullptr) return;
+    while (dirent* e = readdir(dir)) {
+        const std::string name = e->d_name;
+        if (DeadWriter(name) != 0) unlink((folder.empty() ? name : folder + "/" + name).c_str());
+    }
+    closedir(dir);
+}
+
+namespace {
+
+void SweepOnce(const std::string& finalPath) {
+    static std::set<std::string> swept;
+    const auto slash = finalPath.rfind('/');
+    const std::string folder = slash == std::string::npos ? std::string() : finalPath.substr(0, slash);
+    if (swept.insert(folder).second) RemoveStaleTemporaries(folder);
+}
+
 }  // namespace
 
 TFileOut::TFileOut(std::string finalPath) : m_finalPath(std::move(finalPath)) {
-    std::string pattern = m_finalPath + ".tmpXXXXXX";
+    SweepOnce(m_finalPath);
+    std::string pattern = m_finalPath + ".tmp" + std::to_string(getpid()) + ".XXXXXX";
     std::vector<char> name(pattern.begin(), pattern.end());
     name.push_back('\0');
     m_fd = mkstemp(name.data());

@@ -51,3 +51,8 @@ private:
 // Removes live temporaries when the process is interrupted, then exits with
 // status 128 + signal. Call once from main().
 void InstallTempCleanup();
+
+// Temporaries are named "<target>.tmp<pid>.<6 characters>". Removes those in
+// the folder (empty: the current one) whose writer no longer runs, as a
+// killed tool leaves them; the first TFileOut in a folder calls it.
+void RemoveStaleTemporaries(const std::string& folder);

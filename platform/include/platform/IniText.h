@@ -3,7 +3,9 @@
 // value, everything else (comments, blank lines, lines before the first
 // section) is kept as it stands. Sections and keys compare without regard to
 // letter case; the first occurrence wins. Keys and values are read trimmed of
-// blanks, and a value enclosed in a matching pair of quotes loses them.
+// blanks, and a value enclosed in a matching pair of quotes loses them. A
+// UTF-8 byte-order mark before the first line is no part of it, and Text()
+// gives it back.
 #pragma once
 
 #include <optional>
@@ -58,7 +60,9 @@ private:
     size_t SectionEnd(size_t sectionLine) const;
     size_t FindKey(size_t sectionLine, std::string_view key) const;
 
+    static constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
     std::vector<Line> m_lines;
+    bool m_byteOrderMark = false;
 };
 
 }  // namespace platform
