@@ -538,12 +538,14 @@ std::string TYarvel::BuildVINKey(const std::string& vin) {
 }
 
 void TYarvel::GetFirstVIN(const std::string& vin) {
+    m_endOfVIN = true;  // and so it stays when the seek fails
     m_vinKey = BuildVINKey(vin);
     // A VIN too short for a key iterates nothing rather than the whole table.
     m_endOfVIN = m_vinKey.empty() || !SeekKey(*Table(), m_vinKey, kVinTag);
 }
 
 void TYarvel::GetNextVIN() {
+    m_endOfVIN = true;
     m_endOfVIN = m_vinKey.empty() || !SeekNextKey(*Table(), m_vinKey);
 }
 
@@ -587,12 +589,14 @@ bool TYarvel::GetRecordByYMM(TVinRecord& record) {
 
 void TYarvel::GetFirstSubModel(const std::string& make, const std::string& year,
                                const std::string& model) {
+    m_endOfModel = true;
     m_subModelKey = BuildModelKey(RecordTypeForYear(year), make, year, model);
     m_endOfModel = !SeekKey(*Table(), m_subModelKey, kVinScanTag);
 }
 
 void TYarvel::GetNextSubModel() {
     // Before any first step there is no model to walk.
+    m_endOfModel = true;
     m_endOfModel = m_subModelKey.empty() || !SeekNextKey(*Table(), m_subModelKey);
 }
 
