@@ -103,12 +103,21 @@ XBTAG* TCBTable::GetTag(const std::string& tagName) {
 bool TCBTable::Seek(const std::string& key, const std::string& tagName) {
     RequireOpen("TCBTable.Seek");
     if (!tagName.empty()) SelectTag(tagName);
-    return CodeBase::Seek(m_handle, key.c_str()) == 0;
+    return CheckSeek(CodeBase::Seek(m_handle, key.c_str()));
 }
 
 bool TCBTable::SeekNext(const std::string& key) {
     RequireOpen("TCBTable.SeekNext");
-    return CodeBase::SeekNext(m_handle, key.c_str()) == 0;
+    return CheckSeek(CodeBase::SeekNext(m_handle, key.c_str()));
+}
+
+bool TCBTable::CheckSeek(int rc) {
+    if (rc >= 0) return rc == 0;
+    // A damaged record or index, or a table changed beyond reopening: an
+    // error, never "not found".
+    const int16_t code = m_database.GetErrorCode();
+    throw ECBDBError("Error seeking in table " + m_fileName + "\r\n\r\n" +
+                     "Codebase Error Code = " + std::to_string(code < 0 ? code : rc));
 }
 
 XBFIELD* TCBTable::RequireField(const std::string& name) {

@@ -82,6 +82,8 @@ public:
     void SelectTag(const std::string& tagName);
     XBTAG* GetTag(const std::string& tagName);
     // A non-empty TagName is selected first and stays selected afterwards.
+    // A seek the engine fails (damage, no position for SeekNext) raises
+    // "Error seeking in table %s" with the engine's code.
     bool Seek(const std::string& key, const std::string& tagName);
     bool SeekNext(const std::string& key);
     // Exactly the field's width, blank-padded as stored. Raises "Field \"%s\"
@@ -114,6 +116,7 @@ public:
 private:
     friend class TCBDatabase;
     void RequireOpen(const char* operation) const;
+    bool CheckSeek(int rc);  // found; raises for a negative code
     XBFIELD* RequireField(const std::string& name);
 
     TCBDatabase& m_database;

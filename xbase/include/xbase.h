@@ -11,9 +11,13 @@
  *    valid until the next positioning call on that table, or its close.
  *  - Errors: a failing call records a negative code in the engine (the first
  *    one wins until it is read); code4errorCode reports it and resets it.
- *    Nothing ever aborts the process: a damaged, truncated or foreign file,
- *    or one replaced while it is open, gives an error code and a failed
- *    open, positioning or seek.
+ *    Nothing ever aborts the process: a damaged, truncated or foreign file
+ *    gives an error code and a failed open, positioning or seek.
+ *  - A table whose files change while it is open (cut, rewritten in place,
+ *    replaced under the same name) is noticed before the engine reads from
+ *    them again, and within a second when it answers from its caches; the
+ *    table is then reopened (its position is lost, handles stay valid) or,
+ *    when that fails, every call on it fails until it is closed.
  *  - The production index is the .cdx file with the table's base name (any
  *    letter case) beside the table; it is opened together with the table.
  *  - The engine only reads. Single-threaded: one engine per thread.
@@ -65,6 +69,9 @@ XBASE_API int code4singleOpen(XBENGINE* engine, int on);  /* recorded; files alw
 XBASE_API int code4lockAttempts(XBENGINE* engine, int attempts); /* recorded; the engine never locks */
 XBASE_API int code4optStart(XBENGINE* engine);      /* read optimisation on (pages and records cached) */
 XBASE_API int code4optSuspend(XBENGINE* engine);    /* off: cached pages and records dropped  */
+/* Bound of the index page cache in bytes (64 MiB until set); pages beyond a
+ * smaller bound are dropped. */
+XBASE_API int code4indexCacheSize(XBENGINE* engine, long bytes);
 XBASE_API int code4errorCode(XBENGINE* engine, int newCode); /* returns the code, sets newCode */
 XBASE_API int code4readOnly(XBENGINE* engine, int on); /* returns the previous mode            */
 
@@ -100,7 +107,8 @@ XBASE_API const char* t4key(XBTAG* tag);
  * every key that begins with it; d4seek positions on the first such record.
  * d4seekNext moves to the next record in tag order and answers XB_SUCCESS
  * while that record still matches the text, XB_AFTER when it does not and
- * XB_EOF at the end. Both answer negative on error or with no tag selected. */
+ * XB_EOF at the end. Both answer negative on error or with no tag selected;
+ * d4seekNext also without a current record (XB_E_NO_RECORD). */
 XBASE_API int d4seek(XBDATA* data, const char* key);
 XBASE_API int d4seekNext(XBDATA* data, const char* key);
 

@@ -180,16 +180,30 @@ std::string IndexPathFor(const std::string& path) {
     return found;
 }
 
+// Runs a call on the files as they are now: a table found changed is
+// reopened first, and a call that meets a change part-way starts once more
+// on the reopened files (which no longer hold its position).
+template <typename Body>
+int OnCurrentFiles(XbData& data, Body&& body) {
+    if (int rc = xb::BeginCall(data); rc != 0) return Failed(data, rc);
+    int rc = body();
+    if (rc != xb::kChanged) return rc;
+    rc = xb::Refresh(data);
+    if (rc != 0) return Failed(data, rc);
+    rc = body();
+    return rc == xb::kChanged ? Failed(data, XB_E_READ) : rc;
+}
+
+// The current record's bytes, read now if a step left them unread. A record
+// already read was checked by the call that positioned on it.
 bool CurrentRecord(XbData& data) {
-    if (data.position != XbPosition::Record) {
-        data.Fail(XB_E_NO_RECORD);
-        return false;
-    }
-    if (const int rc = xb::LoadRecord(data); rc != 0) {
-        Failed(data, rc);
-        return false;
-    }
-    return true;
+    if (data.position == XbPosition::Record && data.recordLoaded) return true;
+    const int rc = OnCurrentFiles(data, [&]() -> int {
+        if (data.position != XbPosition::Record) return data.Fail(XB_E_NO_RECORD);
+        if (const int r = xb::LoadRecord(data); r != 0) return Failed(data, r);
+        return 0;
+    });
+    return rc == 0;
 }
 
 }  // namespace
@@ -239,6 +253,12 @@ int code4optSuspend(XBENGINE* engine) {
     return XB_SUCCESS;
 }
 
+int code4indexCacheSize(XBENGINE* engine, long bytes) {
+    if (engine == nullptr || bytes < 0) return XB_E_ARGUMENT;
+    engine->cache.SetCapacity(static_cast<size_t>(bytes) / xb::kPageSize);
+    return XB_SUCCESS;
+}
+
 int code4errorCode(XBENGINE* engine, int newCode) {
     if (engine == nullptr) return XB_E_ARGUMENT;
     const int code = engine->errorCode;
@@ -283,6 +303,11 @@ XBDATA* d4open(XBENGINE* engine, const char* path) {
             engine->Fail(XB_E_OPEN);
             return nullptr;
         }
+        if (!xb::IdentityOf(data->fd, data->identity)) {
+            engine->Fail(XB_E_OPEN);
+            return nullptr;
+        }
+        data->watching = true;
         engine->tables.push_back(std::move(data));
         return engine->tables.back().get();
     });
@@ -305,20 +330,22 @@ namespace {
 // d4top and d4bottom: the first or last record in the selected order.
 int GoEnd(XbData& data, bool top) {
     return Guard<int>(data.engine, XB_E_MEMORY, [&] {
-        if (data.selected == nullptr) {
-            if (data.recordCount == 0) {
-                SetEof(data);
-                return static_cast<int>(XB_EOF);
+        return OnCurrentFiles(data, [&] {
+            if (data.selected == nullptr) {
+                if (data.recordCount == 0) {
+                    SetEof(data);
+                    return static_cast<int>(XB_EOF);
+                }
+                data.cursorTag = nullptr;
+                if (int rc = xb::GoRecord(data, top ? 1 : data.recordCount, true); rc != 0) {
+                    return Failed(data, rc);
+                }
+                return static_cast<int>(XB_SUCCESS);
             }
-            data.cursorTag = nullptr;
-            if (int rc = xb::GoRecord(data, top ? 1 : data.recordCount, true); rc != 0) {
-                return Failed(data, rc);
-            }
-            return static_cast<int>(XB_SUCCESS);
-        }
-        XbTag* tag = nullptr;
-        if (int rc = UsableTag(data, tag); rc != 0) return Failed(data, rc);
-        return Finish(data, *tag, top ? TagTop(data, *tag) : TagBottom(data, *tag), true);
+            XbTag* tag = nullptr;
+            if (int rc = UsableTag(data, tag); rc != 0) return Failed(data, rc);
+            return Finish(data, *tag, top ? TagTop(data, *tag) : TagBottom(data, *tag), true);
+        });
     });
 }
 
@@ -331,23 +358,25 @@ int d4bottom(XBDATA* data) { return data == nullptr ? XB_E_ARGUMENT : GoEnd(*dat
 int d4skip(XBDATA* data, long count) {
     if (data == nullptr) return XB_E_ARGUMENT;
     return Guard<int>(data->engine, XB_E_MEMORY, [&] {
-        if (data->position == XbPosition::Eof) {
-            if (count >= 0) return static_cast<int>(XB_EOF);
-            // Back from past the end: the last record counts as the first step.
-            const int rc = d4bottom(data);
-            if (rc != XB_SUCCESS || count == -1) return rc;
-            ++count;
-        } else if (data->position != XbPosition::Record) {
-            return data->Fail(XB_E_NO_RECORD);
-        }
-        if (count == 0) return static_cast<int>(XB_SUCCESS);
-        if (data->selected == nullptr) {
-            data->cursorTag = nullptr;
-            return RecordSkip(*data, count);
-        }
-        XbTag* tag = nullptr;
-        if (int rc = UsableTag(*data, tag); rc != 0) return Failed(*data, rc);
-        return TagSkip(*data, *tag, count);
+        return OnCurrentFiles(*data, [&] {
+            if (data->position == XbPosition::Eof) {
+                if (count >= 0) return static_cast<int>(XB_EOF);
+                // Back from past the end: the last record counts as the first step.
+                const int rc = d4bottom(data);
+                if (rc != XB_SUCCESS || count == -1) return rc;
+                ++count;
+            } else if (data->position != XbPosition::Record) {
+                return data->Fail(XB_E_NO_RECORD);
+            }
+            if (count == 0) return static_cast<int>(XB_SUCCESS);
+            if (data->selected == nullptr) {
+                data->cursorTag = nullptr;
+                return RecordSkip(*data, count);
+            }
+            XbTag* tag = nullptr;
+            if (int rc = UsableTag(*data, tag); rc != 0) return Failed(*data, rc);
+            return TagSkip(*data, *tag, count);
+        });
     });
 }
 
@@ -459,7 +488,7 @@ int d4seek(XBDATA* data, const char* key) {
         int n = 0;
         bool tooLong = false;
         if (int rc = PrepareSeek(*data, key, tag, probe, n, tooLong); rc != 0) return rc;
-        return SeekProbe(*data, *tag, probe, n, tooLong);
+        return OnCurrentFiles(*data, [&] { return SeekProbe(*data, *tag, probe, n, tooLong); });
     });
 }
 
@@ -471,18 +500,25 @@ int d4seekNext(XBDATA* data, const char* key) {
         int n = 0;
         bool tooLong = false;
         if (int rc = PrepareSeek(*data, key, tag, probe, n, tooLong); rc != 0) return rc;
-        if (data->position == XbPosition::Eof) return static_cast<int>(XB_EOF);
-        if (data->position != XbPosition::Record) return SeekProbe(*data, *tag, probe, n, tooLong);
-        if (data->cursorTag != tag) {
-            const int rc = xb::CursorLocate(*data, *tag, data->recNo);
-            if (rc == XB_EOF) return SeekProbe(*data, *tag, probe, n, tooLong);
-            if (rc != 0) return Failed(*data, rc);
-            data->cursorTag = tag;
-        }
-        const int rc = Finish(*data, *tag, TagStep(*data, *tag, true), false);
-        if (rc != XB_SUCCESS) return rc;
-        return Matches(*data, *tag, probe, n, tooLong) ? static_cast<int>(XB_SUCCESS)
-                                                       : static_cast<int>(XB_AFTER);
+        return OnCurrentFiles(*data, [&]() -> int {
+            if (data->position == XbPosition::Eof) return XB_EOF;
+            // No position (none yet, or a failed call dropped it): there is
+            // nothing to go on from, and starting over would hand out the
+            // first match again and again.
+            if (data->position != XbPosition::Record) return Failed(*data, XB_E_NO_RECORD);
+            if (data->cursorTag != tag) {
+                const int rc = xb::CursorLocate(*data, *tag, data->recNo);
+                if (rc == XB_EOF) {  // the record is not in this tag (a FOR tag)
+                    SetEof(*data);
+                    return XB_EOF;
+                }
+                if (rc != 0) return Failed(*data, rc);
+                data->cursorTag = tag;
+            }
+            const int rc = Finish(*data, *tag, TagStep(*data, *tag, true), false);
+            if (rc != XB_SUCCESS) return rc;
+            return Matches(*data, *tag, probe, n, tooLong) ? XB_SUCCESS : XB_AFTER;
+        });
     });
 }
 

@@ -5,6 +5,8 @@
 
 #include "xbase.h"
 
+#include <sys/types.h>
+
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -22,8 +24,17 @@ constexpr uint32_t kPageSize = 512;
 constexpr uint32_t kTagHeaderSize = 1024;
 // Bounds every descent: a child link that loops back up is caught here.
 constexpr int kMaxTreeDepth = 32;
-// 2 MiB of index pages; enough for the upper levels of every tag we use.
-constexpr size_t kCachePages = 4096;
+// Index pages cached by default: 64 MiB, enough to hold every tag of a
+// master of a few million rows; code4indexCacheSize sets another bound.
+constexpr size_t kCachePages = 131072;
+// Answers from the caches are re-checked against the files at most this
+// often (by the coarse monotonic clock, which costs no system call); every
+// read from a file checks them first.
+constexpr int64_t kRecheckNanos = 1000000000;
+// Returned deep inside a call when a file turned out changed since it was
+// opened: the call drops what it has, reopens the table and starts again.
+// Never recorded as the engine's error.
+constexpr int kChanged = -1000;
 // Table records are cached in blocks of whole records of up to 4 KiB;
 // 1024 of them bound the record cache to 4 MiB per engine.
 constexpr uint32_t kBlockSize = 4096;
@@ -84,6 +95,15 @@ public:
     void Discard() { m_lru.pop_front(); }
     // True when a Claim would evict a block.
     bool Full() const { return m_lru.size() >= m_capacity; }
+    // A new bound; blocks beyond it are evicted, least recently used first.
+    void SetCapacity(size_t capacity) {
+        m_capacity = capacity;
+        while (m_lru.size() > m_capacity) {
+            m_index.erase(m_lru.back().key);
+            m_lru.pop_back();
+        }
+    }
+    size_t Capacity() const { return m_capacity; }
 
     // Copies a whole block in; null when the capacity is 0.
     const uint8_t* Insert(uint32_t fileId, uint32_t block, const uint8_t* bytes) {
@@ -168,9 +188,10 @@ struct XbEngine {
     xb::RepeatFilter blockMisses;              // which blocks to cache
     std::list<std::unique_ptr<XbData>> tables;
 
-    // The first error wins until code4errorCode reads it.
+    // The first error wins until code4errorCode reads it. kChanged is no
+    // error: the call that met it starts again.
     int Fail(int code) {
-        if (errorCode == 0) errorCode = code;
+        if (errorCode == 0 && code != xb::kChanged) errorCode = code;
         return code;
     }
 };
@@ -192,11 +213,29 @@ namespace xb {
 // else is a character key (trailing blanks).
 enum class KeyKind { Character, Integer, Number, Date, Binary };
 
+// What identifies the file behind a path: a file replaced under the same
+// name (another inode) or changed in place (size, modification time) no
+// longer matches.
+struct FileIdentity {
+    dev_t device = 0;
+    ino_t inode = 0;
+    int64_t size = 0;
+    int64_t mtimeSeconds = 0;
+    long mtimeNanos = 0;
+    bool operator==(const FileIdentity&) const = default;
+};
+// The identity of an open file, or of the file at a path now; false when
+// there is none.
+bool IdentityOf(int fd, FileIdentity& out);
+bool IdentityAt(const std::string& path, FileIdentity& out);
+
 // The compound index file with its page reader.
 struct IndexFile {
     int fd = -1;
     uint32_t id = 0;
     uint64_t size = 0;  // at open; a later shrink shows as a short read
+    std::string path;
+    FileIdentity identity;
     std::array<uint8_t, kPageSize> scratch{};
     ~IndexFile();
 };
@@ -257,6 +296,16 @@ struct XbData {
     std::vector<std::unique_ptr<XbTag>> tags;
     XbTag* selected = nullptr;
 
+    // Noticing a change of the files while open. Once watching (after the
+    // open), every call starts with BeginCall and every read from a file
+    // first checks both files (once per call); a change makes the table
+    // stale until Refresh has reopened it.
+    bool watching = false;
+    bool stale = false;
+    bool checkedThisCall = false;
+    int64_t lastChecked = 0;  // coarse monotonic nanoseconds
+    xb::FileIdentity identity;
+
     // The tag cursor: valid when cursorTag is the selected tag and the table
     // stands on the record at cursorIndex of the decoded leaf.
     XbTag* cursorTag = nullptr;
@@ -278,6 +327,19 @@ namespace xb {
 int OpenTable(XbData& data);   // header and fields; 0 or negative
 int LoadRecord(XbData& data);  // reads recNo into record; 0 or negative
 int GoRecord(XbData& data, uint32_t recNo, bool readNow);
+
+// Change checks (Table.cpp). BeginCall starts every call that may answer
+// from the table: it re-checks the files when the last check is a second
+// old and reopens a table found changed (0, or the error of reopening).
+// CheckBeforeRead comes before every read from either file: 0, or kChanged
+// (the table is then stale, and the call must Refresh and start again).
+// Refresh drops the table's cached pages and records and its position,
+// reopens both files and takes their new header and tags, keeping every
+// field and tag handle; a table whose fields or tags differ now stays
+// stale and answers XB_E_DATA.
+int BeginCall(XbData& data);
+int CheckBeforeRead(XbData& data);
+int Refresh(XbData& data);
 
 // Index file (Index.cpp). Cursor calls answer 0 when the cursor stands on an
 // entry, XB_EOF when it ran off the end (either end), negative on damage.

@@ -62,6 +62,7 @@ int ReadPage(XbData& data, uint32_t offset, const uint8_t*& page) {
             return 0;
         }
     }
+    if (int rc = CheckBeforeRead(data); rc != 0) return rc;
     if (int rc = ReadExact(file.fd, offset, file.scratch.data(), kPageSize); rc != 0) return rc;
     page = file.scratch.data();
     if (engine.optimize) {
@@ -485,8 +486,10 @@ int OpenIndex(XbData& data, const std::string& cdxPath) {
     IndexFile& file = *data.index;
     file.fd = fd;
     file.id = ++data.engine->lastFileId;
+    file.path = cdxPath;
     struct stat st {};
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) return XB_E_OPEN;
+    if (!IdentityOf(fd, file.identity)) return XB_E_OPEN;
     file.size = static_cast<uint64_t>(st.st_size);
     if (file.size < 3 * kPageSize) return XB_E_INDEX;
 

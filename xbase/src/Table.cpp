@@ -1,7 +1,9 @@
 // The .dbf table file: header, field descriptors and records.
 #include "Engine.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <time.h>
 #include <unistd.h>
 #include <algorithm>
 #include <cctype>
@@ -61,6 +63,7 @@ int ReadRecordCached(XbData& data) {
         std::memcpy(data.record.data(), bytes + at, length);
         return 0;
     }
+    if (int rc = CheckBeforeRead(data); rc != 0) return rc;
     if (engine.blocks.Full() &&
         !engine.blockMisses.SeenAgain((static_cast<uint64_t>(data.fileId) << 32) | block)) {
         const uint64_t offset = data.headerLength + static_cast<uint64_t>(index) * length;
@@ -109,7 +112,10 @@ int OpenTable(XbData& data) {
     if (data.recordLength < 1) return XB_E_DATA;
     const uint64_t needed = static_cast<uint64_t>(data.headerLength) +
                             static_cast<uint64_t>(data.recordCount) * data.recordLength;
-    if (needed > fileSize) return XB_E_DATA;
+    // The records end the file, followed at most by the end-of-file mark: a
+    // header that promises fewer or more records than the file holds is
+    // damaged (or the file was cut or extended without it).
+    if (needed > fileSize || fileSize - needed > 1) return XB_E_DATA;
 
     std::vector<uint8_t> header(data.headerLength);
     if (int rc = ReadExact(data.fd, 0, header.data(), header.size()); rc != 0) return rc;
@@ -152,9 +158,13 @@ int LoadRecord(XbData& data) {
                         static_cast<uint64_t>(data.recNo - 1) * data.recordLength;
     // With read optimisation on, records come through the engine's record
     // cache; records longer than a cache block are always read directly.
-    const int rc = data.engine->optimize && data.recordLength <= kBlockSize
-                       ? ReadRecordCached(data)
-                       : ReadExact(data.fd, at, data.record.data(), data.recordLength);
+    int rc = 0;
+    if (data.engine->optimize && data.recordLength <= kBlockSize) {
+        rc = ReadRecordCached(data);
+    } else {
+        rc = CheckBeforeRead(data);
+        if (rc == 0) rc = ReadExact(data.fd, at, data.record.data(), data.recordLength);
+    }
     if (rc != 0) return rc;
     // Every record starts with its deletion mark; anything else means the
     // file is not what its header says (damaged, or replaced while open).
@@ -180,6 +190,140 @@ int GoRecord(XbData& data, uint32_t recNo, bool readNow) {
         data.recNo = 0;
         return rc;
     }
+    return 0;
+}
+
+namespace {
+
+int64_t CoarseNow() {
+    timespec now{};
+    ::clock_gettime(CLOCK_MONOTONIC_COARSE, &now);
+    return static_cast<int64_t>(now.tv_sec) * 1000000000 + now.tv_nsec;
+}
+
+FileIdentity FromStat(const struct stat& st) {
+    FileIdentity id;
+    id.device = st.st_dev;
+    id.inode = st.st_ino;
+    id.size = static_cast<int64_t>(st.st_size);
+    id.mtimeSeconds = static_cast<int64_t>(st.st_mtim.tv_sec);
+    id.mtimeNanos = st.st_mtim.tv_nsec;
+    return id;
+}
+
+// Both files still those that were opened, unchanged.
+bool Unchanged(const XbData& data) {
+    FileIdentity now;
+    if (!IdentityAt(data.path, now) || !(now == data.identity)) return false;
+    if (data.index) {
+        if (!IdentityAt(data.index->path, now) || !(now == data.index->identity)) return false;
+    }
+    return true;
+}
+
+int Check(XbData& data) {
+    data.checkedThisCall = true;
+    data.lastChecked = CoarseNow();
+    if (Unchanged(data)) return 0;
+    data.stale = true;
+    return kChanged;
+}
+
+bool SameFields(const XbData& a, const XbData& b) {
+    if (a.recordLength != b.recordLength || a.fields.size() != b.fields.size()) return false;
+    for (size_t i = 0; i < a.fields.size(); ++i) {
+        const XbField& x = *a.fields[i];
+        const XbField& y = *b.fields[i];
+        if (x.name != y.name || x.type != y.type || x.offset != y.offset || x.length != y.length ||
+            x.decimals != y.decimals) {
+            return false;
+        }
+    }
+    return true;
+}
+
+void DropCached(XbData& data) {
+    XbEngine& engine = *data.engine;
+    engine.blocks.DropFile(data.fileId);
+    if (data.index) engine.cache.DropFile(data.index->id);
+    data.leafTag = nullptr;
+    data.leaf = Leaf{};
+    data.cursorTag = nullptr;
+    data.cursorIndex = -1;
+    data.position = XbPosition::None;
+    data.recNo = 0;
+    data.recordLoaded = false;
+}
+
+}  // namespace
+
+bool IdentityOf(int fd, FileIdentity& out) {
+    struct stat st {};
+    if (::fstat(fd, &st) != 0) return false;
+    out = FromStat(st);
+    return true;
+}
+
+bool IdentityAt(const std::string& path, FileIdentity& out) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) return false;
+    out = FromStat(st);
+    return true;
+}
+
+int BeginCall(XbData& data) {
+    data.checkedThisCall = false;
+    if (!data.watching) return 0;
+    if (!data.stale && CoarseNow() - data.lastChecked < kRecheckNanos) return 0;
+    if (!data.stale && Check(data) == 0) return 0;
+    return Refresh(data);
+}
+
+int CheckBeforeRead(XbData& data) {
+    if (!data.watching) return 0;
+    if (data.stale) return kChanged;
+    if (data.checkedThisCall) return 0;
+    return Check(data);
+}
+
+int Refresh(XbData& data) {
+    DropCached(data);
+    data.stale = true;
+    XbData fresh;
+    fresh.engine = data.engine;
+    fresh.path = data.path;
+    fresh.fd = ::open(data.path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fresh.fd < 0) return XB_E_OPEN;
+    if (int rc = OpenTable(fresh); rc != 0) return rc;
+    if (!SameFields(data, fresh)) return XB_E_DATA;
+    if (data.index) {
+        if (int rc = OpenIndex(fresh, data.index->path); rc != 0) return rc;
+        if (fresh.tags.size() != data.tags.size()) return XB_E_DATA;
+        for (size_t i = 0; i < data.tags.size(); ++i) {
+            if (fresh.tags[i]->alias != data.tags[i]->alias) return XB_E_DATA;
+        }
+        for (size_t i = 0; i < data.tags.size(); ++i) {
+            XbTag& tag = *data.tags[i];
+            XbData* owner = tag.data;
+            tag = *fresh.tags[i];
+            tag.data = owner;
+        }
+        if (!IdentityOf(fresh.index->fd, fresh.index->identity)) return XB_E_OPEN;
+        fresh.engine->cache.DropFile(data.index->id);
+        std::swap(data.index, fresh.index);
+        data.leafTag = nullptr;
+        data.leaf = Leaf{};
+    }
+    if (!IdentityOf(fresh.fd, data.identity)) return XB_E_OPEN;
+    std::swap(data.fd, fresh.fd);
+    std::swap(data.fileId, fresh.fileId);
+    data.version = fresh.version;
+    data.recordCount = fresh.recordCount;
+    data.headerLength = fresh.headerLength;
+    data.tableFlags = fresh.tableFlags;
+    data.stale = false;
+    data.checkedThisCall = true;
+    data.lastChecked = CoarseNow();
     return 0;
 }
 
