@@ -265,7 +265,7 @@ TVinChoices FillVINChoices(const TVinRecord& record, const std::string& vin) {
     y.YarvelGetFirstVIN(vinArg.In());
     // A walk whose stepping fails ends there: a damaged table must not keep
     // it going round.
-    while (errors.Count() == 0 && !y.YarvelGetEndOfVIN()) {
+    for (bool stepped = errors.Count() == 0; stepped && !y.YarvelGetEndOfVIN();) {
         const int errorsBefore = errors.Count();
         try {
             TVinRecordPtr candidate = NewVinRecord();
@@ -293,7 +293,7 @@ TVinChoices FillVINChoices(const TVinRecord& record, const std::string& vin) {
         }
         const int errorsBeforeStep = errors.Count();
         y.YarvelGetNextVIN();
-        if (errors.Count() != errorsBeforeStep) break;
+        stepped = errors.Count() == errorsBeforeStep;
     }
     LayOut(choices.Table, columns | SymbolColumns(symbolYear), rows);
     return choices;
@@ -317,7 +317,7 @@ TYmmChoices FillYMMChoices(const TVinRecord& record, const std::string& year,
 
     TEngineErrorWatch errors;
     y.YarvelGetFirstSubModel(makeArg.In(), yearArg.In(), modelArg.In());
-    while (errors.Count() == 0 && !y.YarvelGetEndOfModel()) {
+    for (bool stepped = errors.Count() == 0; stepped && !y.YarvelGetEndOfModel();) {
         const int errorsBefore = errors.Count();
         TFieldValues values = ReadFieldValues(y);
         const std::string& key = values[YV_FIELD_VIN];
@@ -328,7 +328,7 @@ TYmmChoices FillYMMChoices(const TVinRecord& record, const std::string& year,
         }
         const int errorsBeforeStep = errors.Count();
         y.YarvelGetNextSubModel();
-        if (errors.Count() != errorsBeforeStep) break;
+        stepped = errors.Count() == errorsBeforeStep;
     }
     LayOut(choices.Table, columns, rows);
     return choices;
