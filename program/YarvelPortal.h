@@ -14,6 +14,8 @@
 #include <vector>
 
 #include "Exception.h"
+#include "platform/Services.h"
+#include "VehDets.h"
 #include "VehicleChoice.h"
 #include "yarvel.h"
 
@@ -133,6 +135,68 @@ private:
 using TMakeList = TYarvelObjectList<TAutoMake, YarvelAutoMakeFree>;
 using TModelList = TYarvelObjectList<TModelID, YarvelModelIDFree>;
 
+// ---- Engine error reports --------------------------------------------------------
+// The engine never throws: it shows "YARVEL.DLL Error: ..." and answers a
+// default that may look like an answer. While a watch lives, every box goes
+// on to the handler that was installed before it, and the error reports
+// among them are counted, so that a caller can tell a failed call from an
+// empty result. Watches nest; the latest one installed must go first.
+class TEngineErrorWatch {
+public:
+    TEngineErrorWatch();
+    ~TEngineErrorWatch();
+    TEngineErrorWatch(const TEngineErrorWatch&) = delete;
+    TEngineErrorWatch& operator=(const TEngineErrorWatch&) = delete;
+
+    // Error reports seen since construction.
+    int Count() const { return m_count; }
+
+private:
+    int m_count = 0;
+    platform::MessageBoxHandler m_previous;
+};
+
+// ---- Choice tables ----------------------------------------------------------------
+// The title of each choice column, by field selector.
+extern const char* const kChoiceColumnTitles[YV_FIELD_LAST + 1];
+
+// The symbol columns a model year shows: the two-digit symbol up to 2010,
+// the comprehensive and collision symbols from 2011 on.
+TYarvelDifferenceSet SymbolColumns(int modelYear);
+
+// The choice as text: the caption, then the titles, then one line per row,
+// cells separated by tabs, lines by "\n". What a headless run writes for the
+// dialog and what yarvel-lookup prints.
+std::string ChoiceText(const TChoiceTable& table);
+
+// The VIN candidates in effect on the record's EffectiveDate, one row and
+// one loaded record each (Records[i] belongs to Table.Rows[i]).
+struct TVinChoices {
+    TChoiceTable Table;
+    std::vector<TVinRecordPtr> Records;
+};
+// The sub-models in effect, one row and one VIN pattern each.
+struct TYmmChoices {
+    TChoiceTable Table;
+    std::vector<std::string> Patterns;
+};
+
+// Walks the engine's candidates of the VIN. A candidate is listed when it is
+// in effect on the record's EffectiveDate and its model name differs from
+// that of the candidate listed before it (a name that returns after another
+// is listed again; a candidate not in effect changes nothing). A candidate
+// whose load the engine reports as failed is left out and the walk goes on;
+// an error while stepping ends the walk. Columns: the engine's difference
+// set, the model name and the symbol columns of the record's ModelYear, or,
+// when that is 0, of the first candidate in effect. Reads the record, changes
+// nothing in it.
+TVinChoices FillVINChoices(const TVinRecord& record, const std::string& vin);
+// The same over the sub-models of the model, judged by their VIN patterns;
+// columns: the engine's difference set, the VIN pattern and the symbol
+// columns of the year. Throws EConvertError for a year that is no number.
+TYmmChoices FillYMMChoices(const TVinRecord& record, const std::string& year,
+                           const std::string& makeAbbreviation, const std::string& modelName);
+
 // ---- Lookup procedures ---------------------------------------------------------
 // They turn search criteria into a loaded vehicle record through the bound
 // engine, asking the chooser when several descriptions in effect on the
@@ -143,5 +207,15 @@ bool LookupByVIN(TVinRecord& record, const std::string& vin, TVehicleChooser& ch
 // The model entry is the object the engine attached to the chosen model of
 // the model list; year as shown, make abbreviation, model name.
 bool LookupByYMM(TVinRecord& record, TModelID* model, const std::string& year,
+                 const std::string& makeAbbreviation, const std::string& modelName,
+                 TVehicleChooser& chooser);
+
+// The choice among the VIN's candidates: with one row that candidate is
+// taken without asking, with two or more the chooser is asked. A vehicle
+// taken is copied into the record. False with no row or when cancelled.
+bool ChooseByVIN(TVinRecord& record, const std::string& vin, TVehicleChooser& chooser);
+// The choice among the model's sub-models: the chosen VIN pattern is stored
+// in the record's VIN. False with no row or when cancelled.
+bool ChooseByYMM(TVinRecord& record, TModelID* model, const std::string& year,
                  const std::string& makeAbbreviation, const std::string& modelName,
                  TVehicleChooser& chooser);
