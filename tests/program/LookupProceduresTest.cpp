@@ -207,6 +207,21 @@ TEST_F(LookupProceduresTest, SymbolColumnsByModelYear) {
     }
 }
 
+// With the looked-up record empty, the first candidate in effect decides,
+// not the first one the walk meets.
+TEST_F(LookupProceduresTest, SymbolColumnsOfTheFirstCandidateInEffect) {
+    Start({Row({{"IIN", "1001"}, {"REC_TYPE", "1"}, {"MODELNAME", "OLDER"}, {"EFF_DATE", kLater}}),
+           Row({{"IIN", "1201"}, {"REC_TYPE", "3"}, {"MODELNAME", "ALPHA"}}),
+           Row({{"IIN", "1001"}, {"REC_TYPE", "1"}, {"MODELNAME", "BRAVO"}})});
+    TVinRecordPtr record = LookupRecord(kVin);
+    record->ModelYear = 0;
+    const TVinChoices choices = FillVINChoices(*record, kVin);
+    EXPECT_EQ(choices.Table.Titles, (std::vector<std::string>{"Model Name", "Comp", "Coll"}));
+    EXPECT_EQ(Column(choices.Table, 0), (std::vector<std::string>{"Alpha", "Bravo"}));
+    // Every row's vehicle keeps the lookup's date.
+    for (const auto& candidate : choices.Records) EXPECT_EQ(candidate->EffectiveDate, m_date);
+}
+
 TEST_F(LookupProceduresTest, YearMakeModelWithOneSubModel) {
     Start({Row({{"VIN", "ONESUB01&5"}, {"MODELNAME", "SOLO"}}),
            Row({{"VIN", "BADSUB01&5"}, {"MODELNAME", "BROKEN"}, {"TWODIGVSR", "1A"}})});
