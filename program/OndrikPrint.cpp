@@ -45,7 +45,8 @@ QFont ReportFont(int pointSize, bool bold) {
 class TReportPage {
 public:
     explicit TReportPage(QPrinter& printer) : m_printer(printer) {
-        if (!m_painter.begin(&printer)) throw EPrintError("The printer could not start the print job");
+        if (!m_painter.begin(&printer))
+            throw EPrintError("The printer could not start the print job");
     }
     ~TReportPage() {
         if (m_painter.isActive()) m_painter.end();
@@ -69,9 +70,7 @@ public:
         m_painter.drawLine(fromX, Position, toX, Position);
     }
 
-    int LineHeight(int lines) const {
-        return lines * (m_painter.fontMetrics().height() + 8);
-    }
+    int LineHeight(int lines) const { return lines * (m_painter.fontMetrics().height() + 8); }
 
     // Moves down the lines; a line that would start below the bottom limit
     // (half an inch and one line above the page's end) starts a new page at

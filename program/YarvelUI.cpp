@@ -22,7 +22,8 @@ TVehicleDetail::TVehicleDetail(QWidget* parent) : QDialog(parent) {
     // The layout as designed; FitToControls below trims the margins.
     resize(400, 200);
 
-    m_lblChoose = new QLabel("Choose the line that best describes the vehicle to be insured:", this);
+    m_lblChoose =
+        new QLabel("Choose the line that best describes the vehicle to be insured:", this);
     m_lblChoose->setObjectName("lblChoose");
     m_lblChoose->setGeometry(8, 8, 384, 16);
 
@@ -117,8 +118,10 @@ void TVehicleDetail::SizeToChoices() {
     // The title row counts as a row, and one more keeps the last row clear
     // of the grid's edge.
     const int titleAndRows = m_grid->rowCount() + 1;
-    const int h = std::min(aroundHeight + (titleAndRows + 1) * kRowHeight + 25, screen.height() - 100);
-    const int w = std::max(std::min(aroundWidth + columnsWidth + 35, screen.width() - 100), kMinWidth);
+    const int h =
+        std::min(aroundHeight + (titleAndRows + 1) * kRowHeight + 25, screen.height() - 100);
+    const int w =
+        std::max(std::min(aroundWidth + columnsWidth + 35, screen.width() - 100), kMinWidth);
     resize(w, h);
     // A dialog not shown yet gets its resize event only when shown; the
     // anchored controls follow now.

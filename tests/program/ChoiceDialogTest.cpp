@@ -58,10 +58,10 @@ TEST(ChoiceDialogTest, GridHoldsTitlesRowsAndWidths) {
     ASSERT_NE(label, nullptr);
     EXPECT_EQ(label->text(), "Choose the line that best describes the vehicle to be insured:");
 
-    dialog.Fill(Table({"Model Name", "Body Style", "Comp", "Coll"},
-                      {{"Accord LX", "SEDAN 4D", "21", "23"},
-                       {"Accord EX", "COUPE 2D", "22", "24"},
-                       {"Caf\xe9 Racer", "", "9", "9"}}));
+    dialog.Fill(
+        Table({"Model Name", "Body Style", "Comp", "Coll"}, {{"Accord LX", "SEDAN 4D", "21", "23"},
+                                                             {"Accord EX", "COUPE 2D", "22", "24"},
+                                                             {"Caf\xe9 Racer", "", "9", "9"}}));
     const QTableWidget& grid = *dialog.InfoGrid();
     EXPECT_EQ(grid.objectName(), "InfoGrid");
     EXPECT_EQ(dialog.windowTitle(), "ISO: 1HGCM82633A004352 Choices");
@@ -83,7 +83,7 @@ TEST(ChoiceDialogTest, GridHoldsTitlesRowsAndWidths) {
         int column;
         int expected;
     } const widths[] = {{0, std::max({TextWidth(grid, "Model Name"), TextWidth(grid, "Accord LX"),
-                                       TextWidth(grid, "Caf\xe9 Racer"), 25})},
+                                      TextWidth(grid, "Caf\xe9 Racer"), 25})},
                         {1, std::max({TextWidth(grid, "Body Style"), TextWidth(grid, "SEDAN 4D"),
                                       TextWidth(grid, "COUPE 2D"), 25})},
                         {2, std::max(TextWidth(grid, "Comp"), 25)},
@@ -102,11 +102,20 @@ TEST(ChoiceDialogTest, SizeFollowsRowsAndColumnsWithinTheScreen) {
         std::function<int(int around)> width, height;
     } const cases[] = {
         // The title row, the rows and one spare row of 16, and 25 pixels.
-        {"narrow", 2, {"A", "1"}, [](int) { return TVehicleDetail::kMinWidth; },
+        {"narrow",
+         2,
+         {"A", "1"},
+         [](int) { return TVehicleDetail::kMinWidth; },
          [](int around) { return around + (2 + 2) * 16 + 25; }},
-        {"many rows", 200, {"A", "1"}, [](int) { return TVehicleDetail::kMinWidth; },
+        {"many rows",
+         200,
+         {"A", "1"},
+         [](int) { return TVehicleDetail::kMinWidth; },
          [screen](int) { return screen.height() - 100; }},
-        {"wide", 2, {wide, wide}, [screen](int) { return screen.width() - 100; },
+        {"wide",
+         2,
+         {wide, wide},
+         [screen](int) { return screen.width() - 100; },
          [](int around) { return around + (2 + 2) * 16 + 25; }},
     };
     for (const auto& c : cases) {
@@ -136,8 +145,8 @@ TEST(ChoiceDialogTest, SizeFollowsRowsAndColumnsWithinTheScreen) {
     dialog.SizeToChoices();
     int sum = 0;
     for (int col = 0; col < 5; ++col) sum += dialog.InfoGrid()->columnWidth(col);
-    const int expected = std::max(std::min(around + sum + 35, Screen().width() - 100),
-                                  TVehicleDetail::kMinWidth);
+    const int expected =
+        std::max(std::min(around + sum + 35, Screen().width() - 100), TVehicleDetail::kMinWidth);
     EXPECT_EQ(dialog.width(), expected);
 }
 
@@ -182,11 +191,7 @@ TEST(ChoiceDialogTest, AnswersGivenToTheDialog) {
              QTest::keyClick(&d, Qt::Key_Return);
          },
          1},
-        {"double click",
-         [](TVehicleDetail& d) {
-             DoubleClickRow(*d.InfoGrid(), 1);
-         },
-         1},
+        {"double click", [](TVehicleDetail& d) { DoubleClickRow(*d.InfoGrid(), 1); }, 1},
         {"Cancel",
          [](TVehicleDetail& d) {
              d.InfoGrid()->selectRow(2);

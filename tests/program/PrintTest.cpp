@@ -50,9 +50,11 @@ std::string Run(const std::string& command) {
 
 // The font may join "ff", "fi", "fl" into one glyph; the text is what counts.
 std::string WithoutLigatures(std::string text) {
-    static const std::pair<const char*, const char*> ligatures[] = {
-        {"\xEF\xAC\x80", "ff"}, {"\xEF\xAC\x81", "fi"}, {"\xEF\xAC\x82", "fl"},
-        {"\xEF\xAC\x83", "ffi"}, {"\xEF\xAC\x84", "ffl"}};
+    static const std::pair<const char*, const char*> ligatures[] = {{"\xEF\xAC\x80", "ff"},
+                                                                    {"\xEF\xAC\x81", "fi"},
+                                                                    {"\xEF\xAC\x82", "fl"},
+                                                                    {"\xEF\xAC\x83", "ffi"},
+                                                                    {"\xEF\xAC\x84", "ffl"}};
     for (const auto& [joined, letters] : ligatures) {
         for (size_t at; (at = text.find(joined)) != std::string::npos;)
             text.replace(at, std::strlen(joined), letters);
@@ -136,8 +138,8 @@ TEST_F(PrintTest, TitleRuleCaptionsAndValues) {
     struct {
         const char* caption;
         const char* value;
-    } const rows[] = {{"Make:", "HONDA"}, {"VIN:", "1HGCM82633A004352"}, {"Symbol:", "12"},
-                      {"Cylinders:", "0"}};
+    } const rows[] = {
+        {"Make:", "HONDA"}, {"VIN:", "1HGCM82633A004352"}, {"Symbol:", "12"}, {"Cylinders:", "0"}};
     const double valueX = printed.pageWidth * 0.3;
     for (const auto& row : rows) {
         const TWord* caption = Find(printed, row.caption);
@@ -231,7 +233,8 @@ TEST(PrintoutFontSizeTest, ReadFromSettingsIni) {
     for (const auto& c : cases) {
         std::remove((folder.Path() + "settings.ini").c_str());
         if (c.contents) folder.Write("settings.ini", c.contents);
-        EXPECT_EQ(ReadPrintoutFontSize(folder.Path()), c.expected) << (c.contents ? c.contents : "");
+        EXPECT_EQ(ReadPrintoutFontSize(folder.Path()), c.expected)
+            << (c.contents ? c.contents : "");
     }
 }
 
