@@ -3,9 +3,15 @@
 // kept in settings.ini, asked through a scripted input box.
 #include <gtest/gtest.h>
 
+#include <QApplication>
+#include <QComboBox>
+#include <QFileInfo>
+#include <QLineEdit>
 #include <QPageLayout>
 #include <QPageSize>
+#include <QPrintDialog>
 #include <QPrinter>
+#include <QTimer>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -218,6 +224,37 @@ TEST_F(PrintTest, HeadlessPrintDialogPrintsNothing) {
     SetRunningHeadless(false);
     EXPECT_FALSE(printed);
     EXPECT_EQ(written, "Print: Vehicle Detail Report for 2005 HONDA ACCORD LX\n");
+}
+
+// The print dialog confirmed (to a PDF file) prints the report; cancelled,
+// nothing.
+TEST_F(PrintTest, PrintDialogConfirmedOrCancelled) {
+    const std::string pdf = m_folder.Path() + "dialog.pdf";
+    for (const bool confirm : {false, true}) {
+        QTimer::singleShot(0, [&] {
+            auto* dialog = qobject_cast<QPrintDialog*>(QApplication::activeModalWidget());
+            ASSERT_NE(dialog, nullptr);
+            // Printing to a file, as the user would choose it: never to a
+            // printer the machine may have.
+            auto* printers = dialog->findChild<QComboBox*>("printers");
+            const int toFile = printers ? printers->findText("Print to File (PDF)") : -1;
+            if (toFile < 0) {
+                ADD_FAILURE() << "the print dialog offers no printing to a file";
+                dialog->reject();
+                return;
+            }
+            printers->setCurrentIndex(toFile);
+            if (auto* name = dialog->findChild<QLineEdit*>("filename"))
+                name->setText(QString::fromStdString(pdf));
+            if (confirm)
+                dialog->accept();
+            else
+                dialog->reject();
+        });
+        EXPECT_EQ(PrintWithDialog(nullptr, *m_record, false, 10), confirm);
+        EXPECT_EQ(QFileInfo::exists(QString::fromStdString(pdf)), confirm);
+    }
+    EXPECT_EQ(Texts(ReadBack(pdf)).at(5), "HONDA");
 }
 
 TEST(PrintoutFontSizeTest, ReadFromSettingsIni) {
