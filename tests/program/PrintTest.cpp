@@ -292,6 +292,7 @@ TEST(PrintoutFontSizeTest, DialogAcceptsEightToFourteen) {
         {"word", "big", 10, false, 10, "The value must be numeric"},
         {"empty", "", 10, false, 10, "The value must be numeric"},
         {"two numbers", "1 2", 10, false, 10, "The value must be numeric"},
+        {"beyond the integers", "99999999999", 10, false, 10, "The value must be numeric"},
         {"cancel keeps the preset", std::nullopt, 11, true, 11, ""},
         {"cancel of a size edited by hand", std::nullopt, 20, false, 20,
          "The value must be between 8 and 14"},
