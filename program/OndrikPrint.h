@@ -9,10 +9,17 @@
 
 #include <string>
 
+#include "Exception.h"
 #include "yarvel.h"
 
 class QPrinter;
 class QWidget;
+
+// A print job the printer service refused to start, continue or finish.
+class EPrintError : public Exception {
+public:
+    using Exception::Exception;
+};
 
 inline constexpr int kDefaultPrintoutFontSize = 10;
 inline constexpr int kMinPrintoutFontSize = 8;
@@ -22,9 +29,9 @@ inline constexpr int kMaxPrintoutFontSize = 14;
 int ClampPrintoutFontSize(int size);
 
 // "settings.ini" in the folder (a separator is added when missing), section
-// "Settings", key "PrintoutFontSize"; 10 when the key is absent. A stored
-// size outside 8..14 is answered as it stands. Throws the platform's
-// conversion error for a value that is no integer.
+// "Settings", key "PrintoutFontSize"; 10 when the key is absent or its value
+// is no integer (a file edited by hand must not keep the window from
+// opening). A stored size outside 8..14 is answered as it stands.
 int ReadPrintoutFontSize(const std::string& programFolder);
 
 // The font size dialog: the platform's input box "Printout Font Size",
@@ -32,7 +39,9 @@ int ReadPrintoutFontSize(const std::string& programFolder);
 // must be numeric", one outside 8..14 "The value must be between 8 and 14",
 // and nothing changes; otherwise size becomes the answer, which is written to
 // "settings.ini" at once, and the answer is true. A cancelled box leaves the
-// preset answer, which is accepted and written back unchanged.
+// preset answer, which is accepted and written back unchanged. When the file
+// cannot be written the size still holds for this run, and an error box says
+// that it was not saved.
 bool AskPrintoutFontSize(const std::string& programFolder, int& size);
 
 // Prints the report of the record on the printer, which must be set up (a
@@ -40,10 +49,11 @@ bool AskPrintoutFontSize(const std::string& programFolder, int& size);
 // <make> <model>" in 18 point bold, a rule, then one bold caption and its
 // value per property line, an empty line between properties, at the clamped
 // font size; a new page, 100 from its top, when a line would start below the
-// bottom limit.
+// bottom limit. Throws EPrintError when the printer cannot begin the job,
+// start a page or finish.
 void PrintVehicleDetail(QPrinter& printer, const TVinRecord& record, bool showAll, int fontSize);
 
 // The window's print action: the standard print dialog (through ExecModal,
 // so a headless run answers cancel); when confirmed, PrintVehicleDetail.
-// Answers whether something was printed.
+// Answers whether something was printed; throws as PrintVehicleDetail.
 bool PrintWithDialog(QWidget* owner, const TVinRecord& record, bool showAll, int fontSize);

@@ -2,13 +2,14 @@
 // integrate the host or support an installation. It loads the engine through
 // the program's own binding, looks the vehicle up the way the program's silent
 // lookup does, and prints the property lines the output data file would hold.
-// Where several descriptions are in effect it lists them all, with the columns
-// in which they differ, and says what the program's own choice would offer.
+// It runs the program's own lookup procedures; where they would ask the user
+// to choose, it prints the choice the program's dialog shows instead.
 
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -16,6 +17,7 @@
 #include "DateUtils.h"
 #include "Helpers.h"
 #include "OndrikData.h"
+#include "TextHelpers.h"
 #include "VehDets.h"
 #include "YarvelPortal.h"
 #include "platform/Files.h"
@@ -40,8 +42,10 @@ const char kSynopsis[] =
 const char kHelp[] =
     "Looks a vehicle up through the lookup engine (libYarvel.so in this program's\n"
     "folder) the way Ondrik's silent lookup does, and prints the lines Ondrik would\n"
-    "write to its output data file. When several vehicle descriptions are in\n"
-    "effect, all are listed with the columns in which they differ.\n"
+    "write to its output data file. Where Ondrik would ask which of several\n"
+    "vehicle descriptions is meant, the choice is printed as its dialog shows\n"
+    "it: the caption, the columns in which the descriptions differ, one row each.\n"
+    "A VIN is upper-cased, as Ondrik's VIN edit does.\n"
     "\n"
     "Options:\n"
     "  --date DATE    lookup date, in the short date format (M/d/yyyy) or as\n"
@@ -61,8 +65,10 @@ const char kHelp[] =
     "                 by a comma, tab or blanks); empty lines and lines starting\n"
     "                 with # are skipped. Prints one result line per VIN: VIN,\n"
     "                 date, result and details, separated by tabs (with --json one\n"
-    "                 JSON object per line).\n"
-    "  --json         print JSON (UTF-8) instead of text.\n"
+    "                 JSON object per line). The file may be UTF-8 with a byte-order\n"
+    "                 mark and have CRLF line ends.\n"
+    "  --json         print JSON (UTF-8) instead of text: one object for every\n"
+    "                 outcome, errors included ({\"result\":\"error\",...}).\n"
     "  --version      print the version and exit.\n"
     "  -h, --help     print this help and exit.\n"
     "\n"
@@ -174,8 +180,7 @@ std::string IsoDate(double dayCount) {
 
 // ---- Output -----------------------------------------------------------------
 
-std::string JsonString(const std::string& ansi) {
-    const std::string utf8 = platform::AnsiToUtf8(ansi);
+std::string JsonUtf8String(const std::string& utf8) {
     std::string out = "\"";
     for (const char ch : utf8) {
         const auto c = static_cast<unsigned char>(ch);
@@ -214,6 +219,10 @@ std::string JsonString(const std::string& ansi) {
     return out + "\"";
 }
 
+std::string JsonString(const std::string& ansi) {
+    return JsonUtf8String(platform::AnsiToUtf8(ansi));
+}
+
 // Property lines as [key, value] pairs: keys repeat, so no object.
 std::string JsonProperties(const std::vector<std::string>& lines) {
     std::string out = "[";
@@ -242,13 +251,34 @@ std::string Cell(const std::string& ansi) {
 
 // The engine reports its failures in message boxes and then answers defaults
 // that look like "nothing found". Boxes are still written to stderr as without
-// a handler, but an error report turns the outcome into an error.
+// a handler, but an error report turns the outcome into an error. While the
+// engine starts they are held back: a start that fails is reported once.
 int g_engineErrors = 0;
+bool g_holdBoxes = false;
+std::vector<std::string> g_heldBoxes;
 
 int StderrBox(const platform::MessageBoxRequest& request) {
-    std::fprintf(stderr, "%s: %s\n", request.caption.c_str(), request.text.c_str());
+    const std::string line = request.caption + ": " + request.text;
+    if (g_holdBoxes)
+        g_heldBoxes.push_back(line);
+    else
+        std::fprintf(stderr, "%s\n", platform::AnsiToUtf8(line).c_str());
     if (request.text.rfind("YARVEL.DLL Error", 0) == 0) ++g_engineErrors;
     return platform::DefaultAnswer(request);
+}
+
+// An error the tool reports (a UTF-8 message): on stderr for people, and with
+// --json as the one JSON object on stdout, so that a script always has
+// something to read.
+void ReportError(bool json, const std::string& message, bool usage = false) {
+    if (usage)
+        std::fprintf(stderr, "yarvel-lookup: %s\n%sRun yarvel-lookup --help for the options.\n",
+                     message.c_str(), kSynopsis);
+    else
+        std::fprintf(stderr, "yarvel-lookup: %s\n", message.c_str());
+    if (json)
+        std::printf("{\"result\":\"error\",%s\"message\":%s}\n", usage ? "\"usage\":true," : "",
+                    JsonUtf8String(message).c_str());
 }
 
 // ---- Private host ini for --data --------------------------------------------------
@@ -286,28 +316,53 @@ private:
 };
 
 // Keeps the engine loaded for the tool's run.
+// Started reports whether the engine's session began; when it did not, Failure
+// holds the engine's own first report.
 struct TEngineSession {
     TEngineSession() {
+        const int errorsBefore = g_engineErrors;
+        g_holdBoxes = true;
+        g_heldBoxes.clear();
         try {
             LoadYarvel();
             Yarvel().YarvelSetSuppressMessages(1);
+            // The engine answers 0 here only when its session did not start.
+            Started = Yarvel().YarvelGetMinVinSizePermitted() > 0 && g_engineErrors == errorsBefore;
         } catch (...) {
+            g_holdBoxes = false;
             // A binding that failed part-way leaves the library loaded.
             UnloadYarvel();
             throw;
         }
+        g_holdBoxes = false;
+        if (Started) {
+            for (const std::string& line : g_heldBoxes)
+                std::fprintf(stderr, "%s\n", platform::AnsiToUtf8(line).c_str());
+        } else if (!g_heldBoxes.empty()) {
+            // One line: the engine's message may hold line breaks.
+            for (const char c : g_heldBoxes.front()) {
+                if (c != '\r' && c != '\n')
+                    Failure += c;
+                else if (!Failure.empty() && Failure.back() != ' ')
+                    Failure += ' ';
+            }
+        }
+        g_heldBoxes.clear();
     }
-    ~TEngineSession() { UnloadYarvel(); }
+    bool Started = false;
+    std::string Failure;
+    ~TEngineSession() {
+        // Stopping an engine that never started only repeats that it did not.
+        g_holdBoxes = !Started;
+        UnloadYarvel();
+        g_holdBoxes = false;
+        g_heldBoxes.clear();
+    }
     TEngineSession(const TEngineSession&) = delete;
     TEngineSession& operator=(const TEngineSession&) = delete;
 };
 
 // ---- Lookups --------------------------------------------------------------------
-
-const char* const kColumnTitles[16] = {"Model Name", "Symbol",      "Body Style",   "Engine Size",
-                                       "Cylinders",  "Engine Type", "Model/Series", "Body",
-                                       "Engine",     "Restraints",  "Transmission", "Other",
-                                       "Symbol",     "Comp",        "Coll",         "VIN"};
 
 enum class TOutcome { Found, Several, NotFound, Invalid, Error };
 
@@ -342,71 +397,65 @@ int ExitStatus(TOutcome outcome) {
     return kExitError;
 }
 
-struct TCandidate {
-    std::string Fields[16];  // every selector's value, read while the candidate was current
-    TVinRecordPtr Record;    // its data
+// The tool's chooser: nobody is asked. It keeps the choice the program's
+// dialog would show and answers the row given in advance, or cancel.
+class TPrintingChooser : public TVehicleChooser {
+public:
+    explicit TPrintingChooser(int answer = -1) : m_answer(answer) {}
+    int Choose(const TChoiceTable& table) override {
+        Asked = table;
+        return m_answer;
+    }
+    std::optional<TChoiceTable> Asked;
+
+private:
+    int m_answer;
 };
 
 struct TResult {
     TOutcome Outcome = TOutcome::NotFound;
     std::string Message;
-    TVinRecordPtr Record;
-    TYarvelDifferenceSet Columns = 0;
-    // Every description in effect, when there are several.
-    std::vector<TCandidate> Candidates;
-    // How many of them Ondrik's choice would offer, and what it judges repeats by.
-    size_t ChoiceRows = 0;
-    std::string ChoiceKey;
+    TVinRecordPtr Record;  // found
+    // Several: the choice as the program's dialog shows it, and the vehicle
+    // each of its rows gives (null where that lookup found none).
+    TChoiceTable Choice;
+    std::vector<TVinRecordPtr> Choices;
 };
 
-// The symbol columns follow the model year: one symbol up to 2010, comprehensive
-// and collision symbols from 2011.
-TYarvelDifferenceSet SymbolColumns(int modelYear) {
-    return modelYear <= 2010 ? YV_BIT(YV_FIELD_TWODIGVSR)
-                             : YV_BIT(YV_FIELD_COMP_SYM) | YV_BIT(YV_FIELD_COLL_SYM);
-}
+// One run of the program's lookup on a fresh record with the chooser.
+using TLookup = std::function<bool(TVinRecord&, TVehicleChooser&)>;
 
-TVinRecordPtr NewLookupRecord(double date) {
+// Runs the lookup; when it asks for a choice, runs it again for each row so
+// that every row's vehicle is the one the program would take for it.
+TResult Decide(const TLookup& lookup, const std::string& notFound) {
+    TResult result;
+    TPrintingChooser chooser;
     TVinRecordPtr record = NewVinRecord();
-    ClearVinRecord(*record);
-    record->EffectiveDate = date;
-    record->RecordType = 1;
-    return record;
-}
-
-// The engine's current record, field by field and as a record.
-TCandidate ReadCurrent(double date) {
-    const TYarvelEntryPoints& y = Yarvel();
-    TCandidate candidate;
-    for (int s = 0; s <= YV_FIELD_LAST; ++s) {
-        TYarvelText value;
-        y.YarvelGetFieldValue(value.Out(), static_cast<TYarvelFieldSelector>(s));
-        candidate.Fields[s] = value.Str();
+    const bool found = lookup(*record, chooser);
+    if (chooser.Asked) {
+        result.Outcome = TOutcome::Several;
+        result.Choice = std::move(*chooser.Asked);
+        for (size_t row = 0; row < result.Choice.Rows.size(); ++row) {
+            TPrintingChooser pick(static_cast<int>(row));
+            TVinRecordPtr taken = NewVinRecord();
+            result.Choices.push_back(lookup(*taken, pick) ? std::move(taken) : nullptr);
+        }
+    } else if (found) {
+        result.Outcome = TOutcome::Found;
+        result.Record = std::move(record);
+    } else {
+        result.Message = notFound;
     }
-    candidate.Record = NewLookupRecord(date);
-    y.YarvelLoadFromCurrentRecord(candidate.Record.get());
-    return candidate;
+    return result;
 }
 
-// Ondrik's choice leaves out a candidate that repeats the one listed before it.
-template <typename Key>
-size_t ChoiceRows(const std::vector<TCandidate>& candidates, Key key) {
-    size_t rows = 0;
-    std::string last;
-    for (const TCandidate& c : candidates) {
-        if (key(c) == last) continue;
-        last = key(c);
-        ++rows;
-    }
-    return rows;
-}
-
-// The program's VIN search: the engine's own load first, then the candidates.
-// Unlike the program's choice, every description in effect is listed.
+// The program's VIN search: the VIN upper-cased as its VIN edit does, the
+// engine's own load first (its model year decides the choice's symbol
+// columns), then the lookup procedure.
 TResult LookupVin(const std::string& vinText, double date) {
     const TYarvelEntryPoints& y = Yarvel();
     TResult result;
-    const std::string vin = platform::TrimBlanks(vinText);
+    const std::string vin = UpperText1252(platform::TrimBlanks(vinText));
     const int32_t minimum = y.YarvelGetMinVinSizePermitted();
     if (static_cast<int64_t>(vin.size()) < minimum) {
         result.Outcome = TOutcome::Invalid;
@@ -414,43 +463,18 @@ TResult LookupVin(const std::string& vinText, double date) {
                          " characters in order for a lookup to occur";
         return result;
     }
-    TVinRecordPtr record = NewLookupRecord(date);
-    record->VIN = ReplaceRecordText(record->VIN, vin);
-    y.YarvelGetRecordByVIN(record.get());
-
-    const TYarvelText vinArg(vin);
-    int candidates = 0;
-    for (y.YarvelGetFirstVIN(vinArg.In()); !y.YarvelGetEndOfVIN(); y.YarvelGetNextVIN()) {
-        ++candidates;
-        if (y.YarvelGetRecordEffective(date)) result.Candidates.push_back(ReadCurrent(date));
-    }
-
-    if (candidates == 1) {
-        y.YarvelGetRecordByVIN(record.get());
-    } else if (result.Candidates.size() == 1) {
-        CopyVinRecord(*record, *result.Candidates.front().Record);
-    } else if (result.Candidates.size() >= 2) {
-        const int year =
-            record->ModelYear ? record->ModelYear : result.Candidates.front().Record->ModelYear;
-        result.Columns = y.YarvelGetDifferenceFieldsVIN(vinArg.In()) | YV_BIT(YV_FIELD_MODELNAME) |
-                         SymbolColumns(year);
-        result.ChoiceRows = ChoiceRows(
-            result.Candidates, [](const TCandidate& c) { return RecordText(c.Record->Model); });
-        result.ChoiceKey = "model name";
-        result.Outcome = TOutcome::Several;
-        return result;
-    }
-    result.Candidates.clear();
-    if (record->ModelYear > 0) {
+    const TLookup lookup = [&](TVinRecord& record, TVehicleChooser& chooser) {
+        ClearVinRecord(record);
+        record.EffectiveDate = date;
+        record.VIN = ReplaceRecordText(record.VIN, vin);
+        y.YarvelGetRecordByVIN(&record);
+        const bool found = LookupByVIN(record, vin, chooser);
         // The record carries the VIN searched, not the engine's pattern.
-        record->VIN = ReplaceRecordText(record->VIN, vin);
-        result.Outcome = TOutcome::Found;
-        result.Record = std::move(record);
-    } else {
-        result.Message = "No vehicle found for VIN " + vin + " on " +
-                         FormatDateText(date, platform::ShortDateFormat());
-    }
-    return result;
+        if (found) record.VIN = ReplaceRecordText(record.VIN, vin);
+        return found;
+    };
+    return Decide(lookup, "No vehicle found for VIN " + vin + " on " +
+                              FormatDateText(date, platform::ShortDateFormat()));
 }
 
 bool SameName(const std::string& a, const std::string& b) {
@@ -463,8 +487,8 @@ std::string JoinNames(const std::vector<std::string>& names) {
     return out;
 }
 
-// The program's year, make and model search, on the make and model as the
-// engine's lists spell them.
+// The program's year, make and model search, on the make and model of the
+// engine's lists that the names given match.
 TResult LookupYmm(const std::string& yearText, const std::string& makeText,
                   const std::string& modelText, double date) {
     const TYarvelEntryPoints& y = Yarvel();
@@ -490,7 +514,7 @@ TResult LookupYmm(const std::string& yearText, const std::string& makeText,
     TModelList models;
     const TYarvelText yearArg(year);
     y.YarvelGetListOfModels(models.Protocol(), make, yearArg.In());
-    const TModelID* model = nullptr;
+    TModelID* model = nullptr;
     std::vector<std::string> modelNames;
     for (const auto& [name, object] : models.Entries()) {
         if (modelNames.empty() || modelNames.back() != name) modelNames.push_back(name);
@@ -504,46 +528,16 @@ TResult LookupYmm(const std::string& yearText, const std::string& makeText,
         return result;
     }
 
-    const TYarvelString* makeArg = make->Abbr;
-    const TYarvelString* modelArg = model->Name;
-    TVinRecordPtr record = NewLookupRecord(date);
-    y.YarvelGetFirstSubModel(makeArg, yearArg.In(), modelArg);
-    y.YarvelGetNextSubModel();
-    std::string pattern;
-    if (y.YarvelGetEndOfModel()) {
-        TYarvelText vin;
-        y.YarvelGetModelVIN(vin.Out(), makeArg, yearArg.In(), modelArg);
-        pattern = vin.Str();
-    } else {
-        for (y.YarvelGetFirstSubModel(makeArg, yearArg.In(), modelArg); !y.YarvelGetEndOfModel();
-             y.YarvelGetNextSubModel())
-            if (y.YarvelGetRecordEffective(date)) result.Candidates.push_back(ReadCurrent(date));
-        if (result.Candidates.size() >= 2) {
-            result.Columns = y.YarvelGetDifferenceFields(makeArg, yearArg.In(), modelArg) |
-                             YV_BIT(YV_FIELD_VIN) | SymbolColumns(std::stoi(year));
-            result.ChoiceRows = ChoiceRows(
-                result.Candidates, [](const TCandidate& c) { return c.Fields[YV_FIELD_VIN]; });
-            result.ChoiceKey = "VIN pattern";
-            result.Outcome = TOutcome::Several;
-            return result;
-        }
-        if (result.Candidates.size() == 1) pattern = result.Candidates.front().Fields[YV_FIELD_VIN];
-        result.Candidates.clear();
-        record->Symbol = 0;
-    }
-    if (!pattern.empty()) {
-        record->VIN = ReplaceRecordText(record->VIN, pattern);
-        y.YarvelGetRecordByVIN(record.get());
-    }
-    if (record->ModelYear > 0) {
-        result.Outcome = TOutcome::Found;
-        result.Record = std::move(record);
-    } else {
-        result.Message = "No vehicle description of " + year + " " + RecordText(make->Make) + " " +
-                         platform::TrimBlanks(RecordText(model->Name)) + " in effect on " +
-                         FormatDateText(date, platform::ShortDateFormat());
-    }
-    return result;
+    const std::string makeAbbreviation = RecordText(make->Abbr);
+    const std::string modelName = RecordText(model->Name);
+    const TLookup lookup = [&](TVinRecord& record, TVehicleChooser& chooser) {
+        ClearVinRecord(record);
+        record.EffectiveDate = date;
+        return LookupByYMM(record, model, year, makeAbbreviation, modelName, chooser);
+    };
+    return Decide(lookup, "No vehicle description of " + year + " " + RecordText(make->Make) +
+                              " " + platform::TrimBlanks(modelName) + " in effect on " +
+                              FormatDateText(date, platform::ShortDateFormat()));
 }
 
 // Runs one lookup; engine error reports make it an error whatever it answered.
@@ -568,37 +562,30 @@ TResult Guarded(F&& lookup) {
 
 // ---- Printing ---------------------------------------------------------------------
 
-std::vector<int> ColumnList(TYarvelDifferenceSet columns) {
-    std::vector<int> list;
-    for (int bit = 0; bit <= YV_FIELD_LAST; ++bit)
-        if (columns & YV_BIT(bit)) list.push_back(bit);
-    return list;
+std::string JsonList(const std::vector<std::string>& texts) {
+    std::string out = "[";
+    for (size_t i = 0; i < texts.size(); ++i) out += (i ? "," : "") + JsonString(texts[i]);
+    return out + "]";
 }
 
-std::string JsonQuery(const std::string& queryJson, double date) {
-    return "\"query\":{" + queryJson + ",\"date\":" + JsonString(IsoDate(date)) + "}";
-}
-
-std::string JsonResult(const TResult& r, const std::string& queryJson, double date) {
-    std::string out =
-        "{\"result\":" + JsonString(OutcomeWord(r.Outcome)) + "," + JsonQuery(queryJson, date);
+// The date as given on a batch line that could not be read, else yyyy-mm-dd.
+std::string JsonResult(const TResult& r, const std::string& queryJson,
+                       const std::string& dateText) {
+    std::string out = "{\"result\":" + JsonString(OutcomeWord(r.Outcome)) + ",\"query\":{" +
+                      queryJson + ",\"date\":" + JsonString(dateText) + "}";
     if (r.Outcome == TOutcome::Found) {
         out +=
             ",\"properties\":" + JsonProperties(GetVehicleProperties(*r.Record, true, "=", true));
     } else if (r.Outcome == TOutcome::Several) {
-        const auto columns = ColumnList(r.Columns);
-        out += ",\"columns\":[";
-        for (size_t i = 0; i < columns.size(); ++i)
-            out += (i ? "," : "") + JsonString(kColumnTitles[columns[i]]);
-        out += "],\"choiceRows\":" + std::to_string(r.ChoiceRows) + ",\"candidates\":[";
-        for (size_t c = 0; c < r.Candidates.size(); ++c) {
-            const TCandidate& candidate = r.Candidates[c];
-            out += (c ? ",{" : "{") + std::string("\"values\":[");
-            for (size_t i = 0; i < columns.size(); ++i)
-                out += (i ? "," : "") + JsonString(candidate.Fields[columns[i]]);
-            out += "]";
-            out += ",\"properties\":" +
-                   JsonProperties(GetVehicleProperties(*candidate.Record, true, "=", true));
+        out += ",\"caption\":" + JsonString(r.Choice.Caption) +
+               ",\"columns\":" + JsonList(r.Choice.Titles) +
+               ",\"choiceRows\":" + std::to_string(r.Choice.Rows.size()) + ",\"candidates\":[";
+        for (size_t c = 0; c < r.Choice.Rows.size(); ++c) {
+            out += (c ? ",{" : "{") + std::string("\"values\":") + JsonList(r.Choice.Rows[c]);
+            // What the output data file would hold with this row chosen.
+            if (c < r.Choices.size() && r.Choices[c])
+                out += ",\"properties\":" +
+                       JsonProperties(GetVehicleProperties(*r.Choices[c], true, "=", true));
             out += "}";
         }
         out += "]";
@@ -616,31 +603,10 @@ void PrintText(const TResult& r) {
             std::fputs(Utf8(text).c_str(), stdout);
             break;
         }
-        case TOutcome::Several: {
-            const auto columns = ColumnList(r.Columns);
-            std::printf("Several vehicle descriptions in effect: %zu\n", r.Candidates.size());
-            std::string line;
-            for (size_t i = 0; i < columns.size(); ++i)
-                line += (i ? "\t" : "") + std::string(kColumnTitles[columns[i]]);
-            std::printf("%s\n", line.c_str());
-            for (const TCandidate& candidate : r.Candidates) {
-                line.clear();
-                for (size_t i = 0; i < columns.size(); ++i)
-                    line += (i ? "\t" : "") + Cell(candidate.Fields[columns[i]]);
-                std::printf("%s\n", line.c_str());
-            }
-            if (r.ChoiceRows == 1)
-                std::printf(
-                    "Ondrik takes the first without asking: it leaves out a description "
-                    "whose %s equals the one before it.\n",
-                    r.ChoiceKey.c_str());
-            else if (r.ChoiceRows < r.Candidates.size())
-                std::printf(
-                    "Ondrik's choice offers %zu of them: it leaves out a description "
-                    "whose %s equals the one before it.\n",
-                    r.ChoiceRows, r.ChoiceKey.c_str());
+        case TOutcome::Several:
+            // What the program's choice dialog shows (and writes when headless).
+            std::printf("%s\n", Utf8(ChoiceText(r.Choice)).c_str());
             break;
-        }
         case TOutcome::NotFound:
         case TOutcome::Invalid:
             std::printf("%s\n", Utf8(r.Message).c_str());
@@ -650,15 +616,23 @@ void PrintText(const TResult& r) {
     }
 }
 
+std::string JoinCells(const std::vector<std::string>& cells, const char* separator) {
+    std::string out;
+    for (size_t i = 0; i < cells.size(); ++i) out += (i ? separator : "") + Cell(cells[i]);
+    return out;
+}
+
 std::string BatchTextLine(const std::string& vin, const std::string& dateText, const TResult& r) {
     std::string line = Cell(vin) + "\t" + Cell(dateText) + "\t" + OutcomeWord(r.Outcome);
     if (r.Outcome == TOutcome::Found) {
         for (const auto& property : GetVehicleProperties(*r.Record, true, "=", true))
             line += "\t" + Cell(property);
     } else if (r.Outcome == TOutcome::Several) {
-        line += "\t" + std::to_string(r.Candidates.size()) + " descriptions:";
-        for (size_t i = 0; i < r.Candidates.size(); ++i)
-            line += (i ? " | " : " ") + Cell(r.Candidates[i].Fields[YV_FIELD_MODELNAME]);
+        // The columns in which the descriptions differ, then each row's values.
+        line += "\t" + std::to_string(r.Choice.Rows.size()) + " descriptions differing in " +
+                JoinCells(r.Choice.Titles, ", ") + ":";
+        for (size_t i = 0; i < r.Choice.Rows.size(); ++i)
+            line += (i ? " | " : " ") + JoinCells(r.Choice.Rows[i], ", ");
     } else if (!r.Message.empty()) {
         line += "\t" + Cell(r.Message);
     }
@@ -668,37 +642,42 @@ std::string BatchTextLine(const std::string& vin, const std::string& dateText, c
 int RunBatch(const TOptions& options) {
     std::ifstream in(*options.BatchFile, std::ios::binary);
     if (!in || platform::DirectoryExists(*options.BatchFile)) {
-        std::fprintf(stderr, "yarvel-lookup: cannot read %s\n", options.BatchFile->c_str());
+        ReportError(options.Json, "cannot read " + *options.BatchFile);
         return kExitError;
     }
     int status = kExitFound;
     std::string raw;
-    while (std::getline(in, raw)) {
+    for (bool first = true; std::getline(in, raw); first = false) {
+        // Files saved by Windows editors start with a byte-order mark; their
+        // carriage returns go with the trimming.
+        if (first && raw.rfind("\xEF\xBB\xBF", 0) == 0) raw.erase(0, 3);
         const std::string line = platform::TrimBlanks(raw);
         if (line.empty() || line[0] == '#') continue;
         const auto end = line.find_first_of(" \t,");
-        const std::string vin = platform::Utf8ToAnsi(line.substr(0, end));
+        const std::string vin = UpperText1252(platform::Utf8ToAnsi(line.substr(0, end)));
         std::string dateText =
             end == std::string::npos ? "" : platform::TrimBlanks(line.substr(end + 1));
         if (!dateText.empty() && dateText[0] == ',')
             dateText = platform::TrimBlanks(dateText.substr(1));
-        std::optional<double> date =
+        const std::optional<double> date =
             dateText.empty() ? std::optional<double>(NowDayCount()) : ReadDate(dateText);
         TResult result;
         if (!date) {
             result.Outcome = TOutcome::Error;
-            result.Message = "not a date: " + dateText;
-            date = NowDayCount();
+            result.Message = "not a date: " + platform::Utf8ToAnsi(dateText);
         } else {
             result = Guarded([&] { return LookupVin(vin, *date); });
         }
         if (result.Outcome == TOutcome::Error) status = kExitError;
+        // An unreadable date is shown as it was given, never as today's.
+        const std::string shownDate = date ? IsoDate(*date) : platform::Utf8ToAnsi(dateText);
         if (options.Json)
-            std::printf("%s\n", JsonResult(result, "\"vin\":" + JsonString(vin), *date).c_str());
+            std::printf("%s\n", JsonResult(result, "\"vin\":" + JsonString(vin), shownDate).c_str());
         else
-            std::printf(
-                "%s\n",
-                BatchTextLine(vin, dateText.empty() ? IsoDate(*date) : dateText, result).c_str());
+            std::printf("%s\n",
+                        BatchTextLine(vin, dateText.empty() ? shownDate : platform::Utf8ToAnsi(dateText),
+                                      result)
+                            .c_str());
         std::fflush(stdout);
     }
     return status;
@@ -714,9 +693,10 @@ int Run(const TOptions& options) {
     if (options.DataDir) windowsDir.emplace(*options.DataDir);
 
     TEngineSession engine;
-    // The engine answers 0 here only when its session did not start (its report is above).
-    if (Yarvel().YarvelGetMinVinSizePermitted() <= 0) {
-        std::fprintf(stderr, "yarvel-lookup: the engine did not start\n");
+    if (!engine.Started) {
+        ReportError(options.Json,
+                    "the engine did not start" +
+                        (engine.Failure.empty() ? "" : ": " + platform::AnsiToUtf8(engine.Failure)));
         return kExitError;
     }
     if (options.BatchFile) return RunBatch(options);
@@ -730,12 +710,12 @@ int Run(const TOptions& options) {
         queryJson = "\"year\":" + JsonString(platform::TrimBlanks(*options.Year)) +
                     ",\"make\":" + JsonString(make) + ",\"model\":" + JsonString(model);
     } else {
-        const std::string vin = platform::Utf8ToAnsi(options.Vin);
+        const std::string vin = UpperText1252(platform::TrimBlanks(platform::Utf8ToAnsi(options.Vin)));
         result = Guarded([&] { return LookupVin(vin, *date); });
-        queryJson = "\"vin\":" + JsonString(platform::TrimBlanks(vin));
+        queryJson = "\"vin\":" + JsonString(vin);
     }
     if (options.Json) {
-        std::printf("%s\n", JsonResult(result, queryJson, *date).c_str());
+        std::printf("%s\n", JsonResult(result, queryJson, IsoDate(*date)).c_str());
         if (result.Outcome == TOutcome::Error)
             std::fprintf(stderr, "yarvel-lookup: %s\n", Utf8(result.Message).c_str());
     } else {
@@ -744,10 +724,22 @@ int Run(const TOptions& options) {
     return ExitStatus(result.Outcome);
 }
 
+// Whether JSON was asked for, read before the command line is parsed so that
+// a command line that cannot be parsed is answered in JSON too.
+bool JsonAsked(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "--") break;
+        if (arg == "--json" || arg.rfind("--json=", 0) == 0) return true;
+    }
+    return false;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     platform::SetMessageBoxHandler(StderrBox);
+    const bool json = JsonAsked(argc, argv);
     try {
         const TOptions options = ParseCommandLine(argc, argv);
         if (options.Help) {
@@ -763,14 +755,13 @@ int main(int argc, char** argv) {
         }
         return Run(options);
     } catch (const EUsage& e) {
-        std::fprintf(stderr, "yarvel-lookup: %s\n%sRun yarvel-lookup --help for the options.\n",
-                     e.Message().c_str(), kSynopsis);
+        ReportError(json, e.Message(), true);
     } catch (const EYarvelPortal& e) {
-        std::fprintf(stderr, "%s\n", e.Message().c_str());
-        if (!YarvelLoadErrorDetail().empty())
-            std::fprintf(stderr, "(%s)\n", YarvelLoadErrorDetail().c_str());
+        std::string message = platform::AnsiToUtf8(e.Message());
+        if (!YarvelLoadErrorDetail().empty()) message += " (" + YarvelLoadErrorDetail() + ")";
+        ReportError(json, message);
     } catch (const std::exception& e) {
-        std::fprintf(stderr, "yarvel-lookup: %s\n", e.what());
+        ReportError(json, e.what());
     }
     return kExitError;
 }

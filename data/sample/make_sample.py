@@ -290,20 +290,27 @@ def special_records():
                      BODYINFO="SEDAN", RESTINFO="FRONT/SIDE AIRBAGS", TWODIGVSR="12",
                      TWODIGNVSR="10")
     out = [
-        # One VIN key, three descriptions in effect at once (the choice dialog).
-        special(accord, VIN="1HGCM566&5", MODELINFO="LX", ENGNINFO="2.4L 4 CYL",
-                TRANSINFO="A5"),
-        special(accord, VIN="1HGCM566&5", MODELINFO="EX", ENGNINFO="2.4L 4 CYL",
-                TRANSINFO="M5", TWODIGVSR="13"),
-        special(accord, VIN="1HGCM566&5", MODELINFO="EX-L", ENGNINFO="2.4L 4 CYL",
-                TRANSINFO="A5", TWODIGVSR="14", STAT_EXEP="MA"),
-        # Further sub-models of the same model and year under other VINs.
-        special(accord, VIN="1HGCM826&5", MODELINFO="EX V6", BODYSTYLE="SEDAN 4D",
-                ENGNSIZE="3.0", ENGN_CYLN="6", ENGNINFO="3.0L 6 CYL", TRANSINFO="A5",
-                TWODIGVSR="16", CONT_PERF="I"),
+        # One VIN key, three descriptions in effect at once, each trim under its
+        # own model name as the master data names them (the choice dialog).
+        special(accord, VIN="1HGCM566&5", MODELNAME="ACCORD LX", MODELINFO="LX",
+                ENGNINFO="2.4L 4 CYL", TRANSINFO="A5"),
+        special(accord, VIN="1HGCM566&5", MODELNAME="ACCORD EX", MODELINFO="EX",
+                ENGNINFO="2.4L 4 CYL", TRANSINFO="M5", TWODIGVSR="13"),
+        special(accord, VIN="1HGCM566&5", MODELNAME="ACCORD EX-L", MODELINFO="EX-L",
+                ENGNINFO="2.4L 4 CYL", TRANSINFO="A5", TWODIGVSR="14", STAT_EXEP="MA"),
+        # Further sub-models of the model ACCORD under other VINs. The two
+        # coupes share their model name on purpose: the choice lists a
+        # description only when its name differs from the one before it, so
+        # their VIN is taken without asking (the LX, seen first).
         special(accord, VIN="1HGCM726&5", MODELINFO="LX", BODYSTYLE="COUPE 2D",
                 BODYINFO="COUPE", ENGNINFO="2.4L 4 CYL", TRANSINFO="M5", TWODIGVSR="15",
                 CONT_PERF="I"),
+        special(accord, VIN="1HGCM726&5", MODELINFO="EX", BODYSTYLE="COUPE 2D",
+                BODYINFO="COUPE", ENGNINFO="2.4L 4 CYL", TRANSINFO="A5", TWODIGVSR="15",
+                CONT_PERF="I"),
+        special(accord, VIN="1HGCM826&5", MODELINFO="EX V6", BODYSTYLE="SEDAN 4D",
+                ENGNSIZE="3.0", ENGN_CYLN="6", ENGNINFO="3.0L 6 CYL", TRANSINFO="A5",
+                TWODIGVSR="16", CONT_PERF="I"),
         special(accord, VIN="JHMCN364&5", MODELINFO="HYBRID", ENGNSIZE="3.0", ENGN_CYLN="6",
                 ENGNINFO="3.0L 6 CYL HYBRID", TRANSINFO="A5", NOTCLASINF="HYBRID",
                 TWODIGVSR="17"),

@@ -114,10 +114,10 @@ TEST_P(VinLookupTest, ListsTheCandidatesInEffectAndTakesTheChoice) {
     EXPECT_EQ(found, *c.taken != '\0');
     EXPECT_EQ(RecordText(record->ModelInfo), *c.taken ? c.taken : "before");
     if (found) {
-        EXPECT_EQ(record->EffectiveDate, m_date);
+        EXPECT_EQ(yarvel_test::Val(record->EffectiveDate), m_date);
     }
     EXPECT_EQ(BoxTexts().size(), c.errorBoxes) << ::testing::PrintToString(BoxTexts());
-    EXPECT_EQ(record->RecordType, 1);
+    EXPECT_EQ(yarvel_test::Val(record->RecordType), 1);
 }
 
 const char kLater[] = "0125";  // in effect only from January 2025
@@ -207,6 +207,22 @@ TEST_F(LookupProceduresTest, SymbolColumnsByModelYear) {
     }
 }
 
+// With the looked-up record empty, the first candidate in effect decides,
+// not the first one the walk meets.
+TEST_F(LookupProceduresTest, SymbolColumnsOfTheFirstCandidateInEffect) {
+    Start({Row({{"IIN", "1001"}, {"REC_TYPE", "1"}, {"MODELNAME", "OLDER"}, {"EFF_DATE", kLater}}),
+           Row({{"IIN", "1201"}, {"REC_TYPE", "3"}, {"MODELNAME", "ALPHA"}}),
+           Row({{"IIN", "1001"}, {"REC_TYPE", "1"}, {"MODELNAME", "BRAVO"}})});
+    TVinRecordPtr record = LookupRecord(kVin);
+    record->ModelYear = 0;
+    const TVinChoices choices = FillVINChoices(*record, kVin);
+    EXPECT_EQ(choices.Table.Titles, (std::vector<std::string>{"Model Name", "Comp", "Coll"}));
+    EXPECT_EQ(Column(choices.Table, 0), (std::vector<std::string>{"Alpha", "Bravo"}));
+    // Every row's vehicle keeps the lookup's date.
+    for (const auto& candidate : choices.Records)
+        EXPECT_EQ(yarvel_test::Val(candidate->EffectiveDate), m_date);
+}
+
 TEST_F(LookupProceduresTest, YearMakeModelWithOneSubModel) {
     Start({Row({{"VIN", "ONESUB01&5"}, {"MODELNAME", "SOLO"}}),
            Row({{"VIN", "BADSUB01&5"}, {"MODELNAME", "BROKEN"}, {"TWODIGVSR", "1A"}})});
@@ -214,14 +230,14 @@ TEST_F(LookupProceduresTest, YearMakeModelWithOneSubModel) {
     TRecordingChooser chooser;
     EXPECT_TRUE(LookupByYMM(*record, nullptr, "2005", "HOND", Padded("SOLO"), chooser));
     EXPECT_EQ(RecordText(record->VIN), "ONESUB01&5");
-    EXPECT_EQ(record->ModelYear, 2005);
-    EXPECT_EQ(record->Symbol, 12);
+    EXPECT_EQ(yarvel_test::Val(record->ModelYear), 2005);
+    EXPECT_EQ(yarvel_test::Val(record->Symbol), 12);
     EXPECT_TRUE(chooser.Asked.empty());
 
     // A load the engine reports as failed is no vehicle, though it set the year.
     TVinRecordPtr broken = LookupRecord("");
     EXPECT_FALSE(LookupByYMM(*broken, nullptr, "2005", "HOND", Padded("BROKEN"), chooser));
-    EXPECT_EQ(broken->ModelYear, 2005);
+    EXPECT_EQ(yarvel_test::Val(broken->ModelYear), 2005);
     EXPECT_EQ(BoxTexts(),
               std::vector<std::string>{"YARVEL.DLL Error: '1A' is not a valid integer value"});
 }
@@ -243,7 +259,7 @@ TEST_F(LookupProceduresTest, YearMakeModelChoiceByVinPattern) {
               (std::vector<std::string>{"MULTI001&5", "MULTI002&5"}));
     EXPECT_EQ(RecordText(record->VIN), "MULTI002&5");
     EXPECT_EQ(RecordText(record->ModelInfo), "EXL");
-    EXPECT_EQ(record->Symbol, 12);
+    EXPECT_EQ(yarvel_test::Val(record->Symbol), 12);
 
     TRecordingChooser cancel(-1);
     TVinRecordPtr cancelled = LookupRecord("");

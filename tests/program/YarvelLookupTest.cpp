@@ -19,6 +19,7 @@ using platform::testing::TempFolder;
 // Sample data cases (data/sample/README.md).
 const char kUnambiguousVin[] = "1C3LA36A16N123456";  // 2006 Chrysler 300, one description
 const char kSeveralVin[] = "1HGCM56635A123456";      // 2005 Honda Accord LX, EX and EX-L
+const char kSharedNameVin[] = "1HGCM72635A123456";   // two 2005 Accord coupes, one model name
 const char kUnknownVin[] = "1FAKE00000A000000";
 
 struct TRun {
@@ -84,33 +85,41 @@ TEST_F(YarvelLookupTest, UnambiguousVinPrintsTheOutputDataFileLines) {
     EXPECT_EQ(original.out.find("Effective="), std::string::npos);
 }
 
-TEST_F(YarvelLookupTest, SeveralDescriptionsAreListedWithTheirDifferences) {
+TEST_F(YarvelLookupTest, SeveralDescriptionsPrintTheProgramsChoice) {
     const TRun run = Run({kSeveralVin, "--date", "1/15/2024"});
     EXPECT_EQ(run.status, 2) << run.err;
-    // Ondrik's own choice would show one row, as the three share the model name.
+    // The rows of the program's choice dialog, as it writes them when headless.
     EXPECT_EQ(run.out,
-              "Several vehicle descriptions in effect: 3\n"
+              "ISO: 1HGCM56635A123456 Choices\n"
               "Model Name\tModel/Series\tTransmission\tSymbol\n"
-              "Accord\tLX\t5-Speed Automatic\t12\n"
-              "Accord\tEX\t5-Speed Manual\t13\n"
-              "Accord\tEX-L\t5-Speed Automatic\t14\n"
-              "Ondrik takes the first without asking: it leaves out a description whose model "
-              "name equals the one before it.\n");
+              "Accord LX\tLX\t5-Speed Automatic\t12\n"
+              "Accord EX\tEX\t5-Speed Manual\t13\n"
+              "Accord EX-L\tEX-L\t5-Speed Automatic\t14\n");
 
     const TRun json = Run({kSeveralVin, "--json", "--date", "2024-01-15"});
     EXPECT_EQ(json.status, 2);
     const std::string head =
         "{\"result\":\"several\",\"query\":{\"vin\":\"1HGCM56635A123456\",\"date\":"
-        "\"2024-01-15\"},\"columns\":[\"Model Name\",\"Model/Series\",\"Transmission\","
-        "\"Symbol\"],\"choiceRows\":1,\"candidates\":[{\"values\":[\"Accord\",\"LX\","
-        "\"5-Speed Automatic\",\"12\"],\"properties\":[[\"ModelYear\",\"2005\"],";
+        "\"2024-01-15\"},\"caption\":\"ISO: 1HGCM56635A123456 Choices\",\"columns\":[\"Model "
+        "Name\",\"Model/Series\",\"Transmission\",\"Symbol\"],\"choiceRows\":3,\"candidates\":[{"
+        "\"values\":[\"Accord LX\",\"LX\",\"5-Speed Automatic\",\"12\"],\"properties\":[["
+        "\"ModelYear\",\"2005\"],";
     EXPECT_EQ(json.out.substr(0, head.size()), head);
-    // Each candidate carries its own data: the EX-L is the high-theft one.
-    const auto exl = json.out.find("\"values\":[\"Accord\",\"EX-L\"");
+    // Each row carries the vehicle choosing it gives: the EX-L is the high-theft one.
+    const auto exl = json.out.find("\"values\":[\"Accord EX-L\"");
     ASSERT_NE(exl, std::string::npos);
     EXPECT_NE(json.out.find("[\"HighTheft\",\"Yes\"]", exl), std::string::npos);
     EXPECT_EQ(json.out.find("[\"HighTheft\",\"Yes\"]"),
               json.out.find("[\"HighTheft\",\"Yes\"]", exl));
+
+    // Two descriptions in a row under one model name: the first is taken
+    // without asking, as the program does.
+    const TRun shared = Run({kSharedNameVin, "--date", "1/15/2024"});
+    EXPECT_EQ(shared.status, 0) << shared.out << shared.err;
+    EXPECT_NE(shared.out.find("\nModel=Accord\nVehicleClass=Passenger Car\nVIN=1HGCM72635A123456\n"),
+              std::string::npos)
+        << shared.out;
+    EXPECT_NE(shared.out.find("\nModelInfo=LX\n"), std::string::npos) << shared.out;
 }
 
 TEST_F(YarvelLookupTest, UnknownAndTooShortVins) {
@@ -135,17 +144,15 @@ TEST_F(YarvelLookupTest, YearMakeAndModel) {
     EXPECT_NE(one.out.find("\nModelYear=2006\nMake=Chrysler\nModel=300\n"), std::string::npos);
     EXPECT_NE(one.out.find("\nVIN=1C3LA36A&6\n"), std::string::npos) << one.out;
 
-    // The make may be given by its abbreviation; six descriptions under four patterns.
+    // The make may be given by its abbreviation; four descriptions under three patterns.
     const TRun several = Run({"--year=2005", "--make=HOND", "--model=Accord"});
     EXPECT_EQ(several.status, 2) << several.out << several.err;
     const auto lines = SplitLines(several.out);
-    ASSERT_EQ(lines.size(), 9u) << several.out;
-    EXPECT_EQ(lines[0], "Several vehicle descriptions in effect: 6");
+    ASSERT_EQ(lines.size(), 5u) << several.out;
+    EXPECT_EQ(lines[0], "ISO: 2005 HOND ACCORD Choices");
     EXPECT_EQ(lines[1].substr(lines[1].rfind('\t')), "\tVIN");
-    EXPECT_EQ(lines[7].substr(lines[7].rfind('\t')), "\tJHMCN364&5");
-    EXPECT_EQ(lines[8],
-              "Ondrik's choice offers 4 of them: it leaves out a description whose VIN "
-              "pattern equals the one before it.");
+    EXPECT_EQ(lines[2].substr(lines[2].rfind('\t')), "\t1HGCM726&5");
+    EXPECT_EQ(lines[4].substr(lines[4].rfind('\t')), "\tJHMCN364&5");
 
     const TRun noModel = Run({"--year", "2005", "--make", "Honda", "--model", "Zephyr"});
     EXPECT_EQ(noModel.status, 1);
@@ -188,6 +195,38 @@ TEST_F(YarvelLookupTest, BatchPrintsOneLinePerVin) {
     const auto jsonLines = SplitLines(json.out);
     ASSERT_EQ(jsonLines.size(), 4u);
     for (const auto& l : jsonLines) EXPECT_EQ(l.rfind("{\"result\":", 0), 0u) << l;
+    // A date that cannot be read is shown as given, not as today's.
+    EXPECT_NE(jsonLines[2].find("\"date\":\"13/45/2024\"},\"message\":\"not a date: 13/45/2024\""),
+              std::string::npos)
+        << jsonLines[2];
+}
+
+TEST_F(YarvelLookupTest, BatchFromAWindowsEditor) {
+    // A byte-order mark, CRLF line ends, a lower-case VIN, several descriptions.
+    m_folder.Write("windows.txt", std::string("\xEF\xBB\xBF") + "1c3la36a16n123456\r\n" +
+                                      kSeveralVin + ",2024-01-15\r\n");
+    const TRun run = Run({"--batch", m_folder.Path() + "windows.txt"});
+    EXPECT_EQ(run.status, 0) << run.err;
+    const auto lines = SplitLines(run.out);
+    ASSERT_EQ(lines.size(), 2u) << run.out;
+    EXPECT_EQ(lines[0].rfind(std::string(kUnambiguousVin) + "\t", 0), 0u) << lines[0];
+    EXPECT_NE(lines[0].find("\tfound\tModelYear=2006\t"), std::string::npos) << lines[0];
+    // The several line names the columns in which the descriptions differ.
+    EXPECT_EQ(lines[1], std::string(kSeveralVin) +
+                            "\t2024-01-15\tseveral\t3 descriptions differing in Model Name, "
+                            "Model/Series, Transmission, Symbol: Accord LX, LX, 5-Speed Automatic, "
+                            "12 | Accord EX, EX, 5-Speed Manual, 13 | Accord EX-L, EX-L, 5-Speed "
+                            "Automatic, 14");
+}
+
+TEST_F(YarvelLookupTest, LowerCaseVinIsUpperCased) {
+    const TRun run = Run({"1c3la36a16n123456", "--date", "1/15/2024"});
+    EXPECT_EQ(run.status, 0) << run.out << run.err;
+    EXPECT_NE(run.out.find(std::string("\nVIN=") + kUnambiguousVin + "\n"), std::string::npos)
+        << run.out;
+    const TRun json = Run({"--json", "1c3la36a16n123456"});
+    EXPECT_NE(json.out.find(std::string("\"vin\":\"") + kUnambiguousVin + "\""), std::string::npos)
+        << json.out;
 }
 
 TEST_F(YarvelLookupTest, DataFolderGivenOnTheCommandLine) {
@@ -204,6 +243,7 @@ TEST_F(YarvelLookupTest, DataFolderGivenOnTheCommandLine) {
     // A folder without tables: the engine does not start, which is an error, not "not found".
     std::filesystem::create_directories(m_folder.Path() + "empty");
     const TRun empty = Run({"--data", m_folder.Path() + "empty", kUnambiguousVin});
+    const TRun emptyJsonRun = Run({"--json", "--data", m_folder.Path() + "empty", kUnambiguousVin});
 
     if (oldTmp)
         setenv("TMPDIR", savedTmp.c_str(), 1);
@@ -211,33 +251,56 @@ TEST_F(YarvelLookupTest, DataFolderGivenOnTheCommandLine) {
         unsetenv("TMPDIR");
     EXPECT_EQ(run.status, 0) << run.err;
     EXPECT_NE(run.out.find("\nMake=Chrysler\n"), std::string::npos);
+    const TRun& emptyJson = emptyJsonRun;
     EXPECT_EQ(empty.status, 3);
-    EXPECT_NE(empty.err.find("yarvel-lookup: the engine did not start"), std::string::npos);
+    // Reported once, with the engine's own reason, on one line.
+    EXPECT_EQ(empty.err.rfind("yarvel-lookup: the engine did not start: ", 0), 0u) << empty.err;
+    EXPECT_NE(empty.err.find("Yarvel.dbf"), std::string::npos) << empty.err;
+    EXPECT_EQ(SplitLines(empty.err).size(), 1u) << empty.err;
+    EXPECT_EQ(emptyJson.status, 3);
+    EXPECT_EQ(emptyJson.out.rfind("{\"result\":\"error\",\"message\":\"the engine did not start: ", 0),
+              0u)
+        << emptyJson.out;
     EXPECT_TRUE(std::filesystem::is_empty(tmp)) << "temporary Windows directory left behind";
 }
 
 TEST_F(YarvelLookupTest, StrangeCommandLinesGetTheUsageAndTheErrorStatus) {
-    const std::vector<std::vector<std::string>> cases = {
-        {},
-        {"--bogus"},
-        {"--year", "2005", "--make", "Honda"},
-        {"--year", "two", "--make", "Honda", "--model", "Accord"},
-        {kUnambiguousVin, "--batch", "x"},
-        {kUnambiguousVin, kUnknownVin},
-        {kUnambiguousVin, "--date"},
-        {kUnambiguousVin, "--date", "tomorrow"},
-        {kUnambiguousVin, "--json=yes"},
-        {"   "},
+    struct {
+        std::vector<std::string> args;
+        bool json;  // asked for JSON: the error is also the one object on stdout
+    } const cases[] = {
+        {{}, false},
+        {{"--bogus"}, false},
+        {{"--year", "2005", "--make", "Honda"}, false},
+        {{"--year", "two", "--make", "Honda", "--model", "Accord"}, false},
+        {{kUnambiguousVin, "--batch", "x"}, false},
+        {{kUnambiguousVin, kUnknownVin}, false},
+        {{kUnambiguousVin, "--date"}, false},
+        {{kUnambiguousVin, "--date", "tomorrow"}, false},
+        {{"   "}, false},
+        {{kUnambiguousVin, "--json=yes"}, true},
+        {{"--json", "--bogus"}, true},
+        {{"--json", kUnambiguousVin, "--date", "tomorrow"}, true},
     };
-    for (const auto& args : cases) {
-        const TRun run = Run(args);
-        EXPECT_EQ(run.status, 3) << (args.empty() ? "(none)" : args[0]);
+    for (const auto& c : cases) {
+        const TRun run = Run(c.args);
+        const std::string name = c.args.empty() ? "(none)" : c.args.back();
+        EXPECT_EQ(run.status, 3) << name;
         EXPECT_NE(run.err.find("Usage: yarvel-lookup"), std::string::npos) << run.err;
-        EXPECT_EQ(run.out, "");
+        if (c.json) {
+            EXPECT_EQ(run.out.rfind("{\"result\":\"error\",\"usage\":true,\"message\":\"", 0), 0u)
+                << run.out;
+            EXPECT_EQ(SplitLines(run.out).size(), 1u) << run.out;
+        } else {
+            EXPECT_EQ(run.out, "") << name;
+        }
     }
     const TRun missing = Run({"--batch", m_folder.Path() + "absent.txt"});
     EXPECT_EQ(missing.status, 3);
     EXPECT_EQ(missing.err, "yarvel-lookup: cannot read " + m_folder.Path() + "absent.txt\n");
+    const TRun missingJson = Run({"--json", "--batch", m_folder.Path() + "absent.txt"});
+    EXPECT_EQ(missingJson.out, "{\"result\":\"error\",\"message\":\"cannot read " +
+                                   m_folder.Path() + "absent.txt\"}\n");
     const TRun noData = Run({"--data", m_folder.Path() + "absent", kUnambiguousVin});
     EXPECT_EQ(noData.status, 3);
 
