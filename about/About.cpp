@@ -279,13 +279,13 @@ void TAboutBox::CreateControls() {
 
     pnlProduct = new QWidget(stkPanels);
     pnlProduct->setObjectName("pnlProduct");
-    MakeLabel(pnlProduct, "lblVersionCaption", 6, 8, 104, 16)->setText("Version:");
-    lblVersion = MakeLabel(pnlProduct, "lblVersion", 110, 8, 180, 16);
-    MakeLabel(pnlProduct, "lblCompileDateCaption", 6, 30, 104, 16)->setText("Version Build Date:");
-    lblCompileDate = MakeLabel(pnlProduct, "lblCompileDate", 110, 30, 120, 16);
-    MakeLabel(pnlProduct, "lblInstallCaption", 6, 52, 104, 16)->setText("Install Location:");
+    MakeLabel(pnlProduct, "lblVersionCaption", 6, 8, 124, 16)->setText("Version:");
+    lblVersion = MakeLabel(pnlProduct, "lblVersion", 132, 8, 164, 16);
+    MakeLabel(pnlProduct, "lblCompileDateCaption", 6, 30, 124, 16)->setText("Version Build Date:");
+    lblCompileDate = MakeLabel(pnlProduct, "lblCompileDate", 132, 30, 120, 16);
+    MakeLabel(pnlProduct, "lblInstallCaption", 6, 52, 124, 16)->setText("Install Location:");
     // Fitting gives the label 20 pixels beyond its design width.
-    lblInstall = MakeLink(pnlProduct, "lblInstall", 110, 52, 160, 16);
+    lblInstall = MakeLink(pnlProduct, "lblInstall", 132, 52, 140, 16);
     BtnShowDetails = new QPushButton("?", pnlProduct);
     BtnShowDetails->setObjectName("BtnShowDetails");
     BtnShowDetails->setGeometry(266, 28, 20, 20);
@@ -347,7 +347,8 @@ void TAboutBox::FormCreate() {
     lblPhone->setText(ToQString("Phone: " + p.Phone));
     lblFax->setText(ToQString("Fax: " + p.Fax));
     lblYears->setText(ToQString(YearsLine(kYearsLine, p.StartYear, p.EndYear)));
-    memNotice->setPlainText(ToQString(p.NoticeText));
+    // Lines of the notice end in CR LF; the text box breaks at LF alone.
+    memNotice->setPlainText(ToQString(ReplaceAllText("\n", "\r\n", p.NoticeText)));
 
     if (platform::FileExists(p.LogoFile)) {
         const QImage logo = LoadJpegImage(p.LogoFile);

@@ -1,20 +1,22 @@
 // Renders the real about box as the program shows it and saves it with
 // QWidget::grab, for the README (scripts/screenshot-about).
 //
-//   about-screenshot <output.png>
+//   about-screenshot <output.png> [details.png]
+// With a second name, the version details dialog of the same folder too.
 // The program folder is this program's own (the build's bin/, where the logo
 // lies); the version is the program's.
 #include <QApplication>
 #include <cstdio>
 
 #include "About.h"
+#include "FmAboutDetailsU.h"
 #include "Helpers.h"
 #include "platform/Paths.h"
 
 int main(int argc, char** argv) {
     QApplication application(argc, argv);
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: about-screenshot <output.png>\n");
+    if (argc != 2 && argc != 3) {
+        std::fprintf(stderr, "usage: about-screenshot <output.png> [details.png]\n");
         return 2;
     }
     const std::string folder = platform::ProgramFolder();
@@ -27,6 +29,15 @@ int main(int argc, char** argv) {
     if (!box.grab().save(QString::fromLocal8Bit(argv[1]), "PNG")) {
         std::fprintf(stderr, "cannot write %s\n", argv[1]);
         return 1;
+    }
+    if (argc == 3) {
+        TFmAboutDetails details(nullptr, properties, folder);
+        details.show();
+        application.processEvents();
+        if (!details.grab().save(QString::fromLocal8Bit(argv[2]), "PNG")) {
+            std::fprintf(stderr, "cannot write %s\n", argv[2]);
+            return 1;
+        }
     }
     return 0;
 }

@@ -24,11 +24,12 @@ namespace {
 
 constexpr int kClientWidth = 404;
 constexpr int kClientHeight = 283;
+constexpr int kButtonWidth = 116;
 
 QPushButton* MakeButton(QWidget* parent, const char* name, const char* caption, int y) {
     auto* button = new QPushButton(caption, parent);
     button->setObjectName(name);
-    button->setGeometry(kClientWidth - 102, y, 96, 25);
+    button->setGeometry(kClientWidth - kButtonWidth - 6, y, kButtonWidth, 25);
     return button;
 }
 
@@ -59,7 +60,7 @@ void TFmAboutDetails::CreateControls() {
     tip.setColor(QPalette::WindowText, tip.color(QPalette::ToolTipText));
     setPalette(tip);
 
-    const QRect textArea(6, 6, kClientWidth - 114, kClientHeight - 12);
+    const QRect textArea(6, 6, kClientWidth - kButtonWidth - 18, kClientHeight - 12);
     MemoDetails = new QPlainTextEdit(this);
     MemoDetails->setObjectName("MemoDetails");
     MemoDetails->setGeometry(textArea);

@@ -150,7 +150,7 @@ TEST_F(AboutBoxTest, LongInstallLocationIsFittedAndGivenWhole) {
     ASSERT_GT(shown.size(), 3u);
     EXPECT_EQ(shown.substr(shown.size() - 3), "...");
     EXPECT_EQ(m_properties.InstallLocation.compare(0, shown.size() - 3, shown, 0, shown.size() - 3), 0);
-    EXPECT_LE(label->fontMetrics().horizontalAdvance(label->text()), 180);
+    EXPECT_LE(label->fontMetrics().horizontalAdvance(label->text()), 160);
     EXPECT_EQ(FromQString(label->toolTip()), m_properties.InstallLocation);
     QTest::mouseClick(Control<QPushButton>(*box, "btnPasteInstallLocation"), Qt::LeftButton);
     EXPECT_EQ(m_services.Clipboard(), m_properties.InstallLocation);
