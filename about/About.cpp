@@ -199,14 +199,21 @@ std::string YearsLine(const std::string& design, const std::string& startYear,
 }
 
 QString FitInstallLocation(const QString& location, const QFontMetrics& metrics, int available) {
-    QString text = location;
-    if (metrics.horizontalAdvance(text) <= available) return text;
-    text += "...";
-    while (metrics.horizontalAdvance(text) > available) {
-        if (text.size() <= 4) return QString();
-        text = text.left(text.size() - 4) + "...";
+    if (metrics.horizontalAdvance(location) <= available) return location;
+    // Dropping one character at a time until "<beginning>..." fits keeps the
+    // longest beginning that fits; a binary search finds the same one without
+    // measuring a long location once per character.
+    auto fits = [&](qsizetype kept) {
+        return metrics.horizontalAdvance(location.left(kept) + "...") <= available;
+    };
+    // Even "<one character>..." too wide: four characters or fewer are left.
+    if (!fits(1)) return QString();
+    qsizetype good = 1, bad = location.size() + 1;
+    while (bad - good > 1) {
+        const qsizetype middle = good + (bad - good) / 2;
+        (fits(middle) ? good : bad) = middle;
     }
-    return text;
+    return location.left(good) + "...";
 }
 
 void TClickLabel::mouseReleaseEvent(QMouseEvent* event) {

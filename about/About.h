@@ -45,8 +45,9 @@ struct TAboutBoxProperties {
 QImage LoadJpegImage(const std::string& file, std::string* error = nullptr);
 
 // The install location fitted to `available` pixels of `metrics`: the text
-// when it fits; else it is shortened one character at a time and ends in
-// "..."; empty when four characters or fewer would be left.
+// when it fits; else its longest beginning that fits followed by "...";
+// empty when not even one character and "..." fit. Measures about log2(n)
+// times, so a location of any length is fitted at once.
 class QFontMetrics;
 QString FitInstallLocation(const QString& location, const QFontMetrics& metrics, int available);
 

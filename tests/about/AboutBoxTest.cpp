@@ -166,6 +166,19 @@ TEST(AboutBox, FitInstallLocation) {
     EXPECT_LE(metrics.horizontalAdvance(fitted), whole - 1);
     EXPECT_EQ(FitInstallLocation(location, metrics, 1), QString());
     EXPECT_EQ(FitInstallLocation(QString(), metrics, 0), QString());
+
+    // The longest beginning that fits, as dropping one character at a time
+    // until it fits would leave.
+    for (int available : {20, 40, 60, whole - 1}) {
+        QString slow = location + "...";
+        while (metrics.horizontalAdvance(slow) > available && slow.size() > 4)
+            slow = slow.left(slow.size() - 4) + "...";
+        if (metrics.horizontalAdvance(slow) > available) slow.clear();
+        EXPECT_EQ(FitInstallLocation(location, metrics, available), slow) << available;
+    }
+    // A location of a million characters does not take a million measurements.
+    const QString huge(1000000, 'x');
+    EXPECT_TRUE(FitInstallLocation(huge, metrics, 170).endsWith("..."));
 }
 
 TEST_F(AboutBoxTest, NoticeToggle) {
