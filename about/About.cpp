@@ -407,7 +407,9 @@ TAboutBoxProperties OndrikAboutProperties(const std::string& programFolder,
 }
 
 void ShowOndrikAbout(QWidget* owner, const std::string& programFolder, const std::string& version) {
-    const TAboutBoxProperties properties = OndrikAboutProperties(programFolder, version);
-    TAboutBox box(owner, properties);
-    ExecModal(box, "About " + properties.ProductTitle);
+    GuardedSlot([&] {
+        const TAboutBoxProperties properties = OndrikAboutProperties(programFolder, version);
+        TAboutBox box(owner, properties);
+        ExecModal(box, "About " + properties.ProductTitle);
+    });
 }

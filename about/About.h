@@ -12,6 +12,7 @@
 #include <QLabel>
 #include <string>
 
+#include "OndrikAbout.h"
 #include "platform/Paths.h"
 
 class QPlainTextEdit;
@@ -122,8 +123,4 @@ private:
 TAboutBoxProperties OndrikAboutProperties(const std::string& programFolder,
                                           const std::string& version);
 
-// The lookup window's Help > "&About": shows the about box modally over the
-// owner with OndrikAboutProperties and returns when it has closed.
-// `programFolder` ends with the separator; `version` is the program's
-// "FileVersion" text.
-void ShowOndrikAbout(QWidget* owner, const std::string& programFolder, const std::string& version);
+// ShowOndrikAbout (OndrikAbout.h) shows the about box with these.
