@@ -63,16 +63,18 @@ TEST(FilesOperations, DetailsWithNoneOfTheSuiteAndNoVersionFile) {
     EXPECT_TRUE(details.VersionFiles.empty());
 }
 
-TEST(FilesOperations, DetailsOfOurOwnBuiltFilesAndAFileWithoutVersion) {
+TEST(FilesOperations, DetailsOfOurOwnBuiltFilesAndFilesWithoutOurVersionBlock) {
     TAboutFixture fixture;
     fixture.Install(YARVEL_LIBRARY, "libYarvel.so");
     fixture.Install(SHIPPED_PLUGIN, "LIBQELEMAIL.SO");
     fixture.Write("pkmaint", "no version information here");
+    fixture.Install(OTHER_LANGUAGE_LIBRARY, "libPlimtor.so");
     const std::string v = OUR_FILE_VERSION;
     const std::vector<std::string> expected = {"",
                                                kSuiteTitle,
                                                "",
                                                " PKMaint         : ",
+                                               " libPlimtor.so   : ",
                                                " libqelEmail.so  : " + v,
                                                " libYarvel.so    : " + v,
                                                "",
