@@ -218,7 +218,8 @@ QString FitInstallLocation(const QString& location, const QFontMetrics& metrics,
 
 void TClickLabel::mouseReleaseEvent(QMouseEvent* event) {
     QLabel::mouseReleaseEvent(event);
-    if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint())) emit Clicked();
+    if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint()))
+        emit Clicked();
 }
 
 TAboutBoxProperties::TAboutBoxProperties()
@@ -324,16 +325,20 @@ void TAboutBox::CreateControls() {
     OKButton->setGeometry(kInnerWidth - 88, 346, 80, 25);
     OKButton->setDefault(true);
 
-    connect(lblWebSite, &TClickLabel::Clicked, this, [this] { GuardedSlot([this] { lblWebSiteClick(); }); });
-    connect(lblEmail, &TClickLabel::Clicked, this, [this] { GuardedSlot([this] { lblEmailClick(); }); });
-    connect(lblInstall, &TClickLabel::Clicked, this, [this] { GuardedSlot([this] { lblInstallClick(); }); });
+    connect(lblWebSite, &TClickLabel::Clicked, this,
+            [this] { GuardedSlot([this] { lblWebSiteClick(); }); });
+    connect(lblEmail, &TClickLabel::Clicked, this,
+            [this] { GuardedSlot([this] { lblEmailClick(); }); });
+    connect(lblInstall, &TClickLabel::Clicked, this,
+            [this] { GuardedSlot([this] { lblInstallClick(); }); });
     connect(lblShowCopyright, &TClickLabel::Clicked, this,
             [this] { GuardedSlot([this] { lblShowCopyrightClick(); }); });
     connect(btnPasteInstallLocation, &QPushButton::clicked, this,
             [this] { GuardedSlot([this] { btnPasteInstallLocationClick(); }); });
     connect(BtnShowDetails, &QPushButton::clicked, this,
             [this] { GuardedSlot([this] { BtnShowDetailsClick(); }); });
-    connect(OKButton, &QPushButton::clicked, this, [this] { GuardedSlot([this] { OKButtonClick(); }); });
+    connect(OKButton, &QPushButton::clicked, this,
+            [this] { GuardedSlot([this] { OKButtonClick(); }); });
 }
 
 void TAboutBox::FormCreate() {
@@ -364,15 +369,25 @@ void TAboutBox::FormCreate() {
     CenterOnScreen(*this);
 }
 
-bool TAboutBox::NoticeInFront() const { return stkPanels->currentWidget() == pnlNotice; }
+bool TAboutBox::NoticeInFront() const {
+    return stkPanels->currentWidget() == pnlNotice;
+}
 
-void TAboutBox::lblWebSiteClick() { ShellOpen(FromQString(lblWebSite->text()), "", "", 5); }
+void TAboutBox::lblWebSiteClick() {
+    ShellOpen(FromQString(lblWebSite->text()), "", "", 5);
+}
 
-void TAboutBox::lblEmailClick() { ShellOpen("MailTo:" + FromQString(lblEmail->text()), "", "", 5); }
+void TAboutBox::lblEmailClick() {
+    ShellOpen("MailTo:" + FromQString(lblEmail->text()), "", "", 5);
+}
 
-void TAboutBox::lblInstallClick() { ShellOpen(m_properties.InstallLocation, "", "", 1); }
+void TAboutBox::lblInstallClick() {
+    ShellOpen(m_properties.InstallLocation, "", "", 1);
+}
 
-void TAboutBox::btnPasteInstallLocationClick() { platform::SetClipboardText(m_properties.InstallLocation); }
+void TAboutBox::btnPasteInstallLocationClick() {
+    platform::SetClipboardText(m_properties.InstallLocation);
+}
 
 void TAboutBox::BtnShowDetailsClick() {
     std::unique_ptr<TFmAboutDetails> details;
@@ -387,12 +402,15 @@ void TAboutBox::BtnShowDetailsClick() {
 void TAboutBox::lblShowCopyrightClick() {
     m_showNotice = !m_showNotice;
     stkPanels->setCurrentWidget(m_showNotice ? pnlNotice : pnlProduct);
-    lblShowCopyright->setText(m_showNotice ? "Click to show Product Information"
-                                           : "Click to show Third Party Copyright/Royalty Information");
+    lblShowCopyright->setText(m_showNotice
+                                  ? "Click to show Product Information"
+                                  : "Click to show Third Party Copyright/Royalty Information");
     CentreToText(*lblShowCopyright);
 }
 
-void TAboutBox::OKButtonClick() { done(QDialog::Accepted); }
+void TAboutBox::OKButtonClick() {
+    done(QDialog::Accepted);
+}
 
 TAboutBoxProperties OndrikAboutProperties(const std::string& programFolder,
                                           const std::string& version) {

@@ -25,18 +25,18 @@ class QWidget;
 struct TAboutBoxProperties {
     TAboutBoxProperties();  // the values after creation, below
 
-    std::string UserName;      // empty; the e-mail subject's prefix
-    std::string ProductTitle;  // "Pollark Insurance Rating Software"
-    std::string Phone;         // the maker's telephone number
-    std::string Build;         // empty; appended to the version
-    std::string EndYear;       // the current year
-    std::string Version;       // empty
+    std::string UserName;           // empty; the e-mail subject's prefix
+    std::string ProductTitle;       // "Pollark Insurance Rating Software"
+    std::string Phone;              // the maker's telephone number
+    std::string Build;              // empty; appended to the version
+    std::string EndYear;            // the current year
+    std::string Version;            // empty
     std::string InstallLocation;    // empty; also the folder of "VersionMessage.txt"
     std::string MaintenanceFolder;  // empty; the host's maintenance settings
-    std::string Fax;           // the maker's fax number
-    std::string StartYear;     // "1997"
-    std::string LogoFile;      // empty; the picture at the top
-    std::string NoticeText;    // empty; the notice panel's text
+    std::string Fax;                // the maker's fax number
+    std::string StartYear;          // "1997"
+    std::string LogoFile;           // empty; the picture at the top
+    std::string NoticeText;         // empty; the notice panel's text
 };
 
 // Decodes a JPEG file with libjpeg's decompression interface. A null image

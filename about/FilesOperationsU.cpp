@@ -42,9 +42,9 @@ size_t LongestLength(const std::vector<std::string>& texts) {
 }  // namespace
 
 const std::vector<std::string>& SuiteFileNames() {
-    static const std::vector<std::string> names = {
-        "Harfel.exe",  "Vestrun.exe",   "Ondrik.exe",   "PKMaint.exe", "Vandrel.dll",
-        "Vandrelin.dll", "Plimtor.dll", "qelEmail.dll", "Yarvel.dll"};
+    static const std::vector<std::string> names = {"Harfel.exe",  "Vestrun.exe",  "Ondrik.exe",
+                                                   "PKMaint.exe", "Vandrel.dll",  "Vandrelin.dll",
+                                                   "Plimtor.dll", "qelEmail.dll", "Yarvel.dll"};
     return names;
 }
 

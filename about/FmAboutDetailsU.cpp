@@ -47,7 +47,9 @@ TFmAboutDetails::TFmAboutDetails(QWidget* owner, const TAboutBoxProperties& prop
     FormCreate();
 }
 
-TFmAboutDetails::~TFmAboutDetails() { FormClose(); }
+TFmAboutDetails::~TFmAboutDetails() {
+    FormClose();
+}
 
 void TFmAboutDetails::CreateControls() {
     setObjectName("FmAboutDetails");
@@ -91,8 +93,8 @@ void TFmAboutDetails::CreateControls() {
     LbxCleanupVersions_Show->setSortingEnabled(true);
     LbxCleanupVersions_Show->setFont(fixed);
     LbxCleanupVersions_Show->setGeometry(4, 22, textArea.width() - 8, textArea.height() - 62);
-    lblCleanupHint = new QLabel(
-        "Select Version file and click \"Cleanup Version File\" button ", PnlCleanupVersionFile);
+    lblCleanupHint = new QLabel("Select Version file and click \"Cleanup Version File\" button ",
+                                PnlCleanupVersionFile);
     lblCleanupHint->setObjectName("lblCleanupHint");
     lblCleanupHint->setTextFormat(Qt::PlainText);
     lblCleanupHint->setWordWrap(true);
@@ -117,9 +119,12 @@ void TFmAboutDetails::CreateControls() {
 
     connect(btnPasteClipboard, &QPushButton::clicked, this,
             [this] { GuardedSlot([this] { btnPasteClipboardClick(); }); });
-    connect(BtnEmail, &QPushButton::clicked, this, [this] { GuardedSlot([this] { BtnEmailClick(); }); });
-    connect(btnClose, &QPushButton::clicked, this, [this] { GuardedSlot([this] { BtnCloseClick(); }); });
-    connect(BtnCleanup, &QPushButton::clicked, this, [this] { GuardedSlot([this] { BtnCleanupClick(); }); });
+    connect(BtnEmail, &QPushButton::clicked, this,
+            [this] { GuardedSlot([this] { BtnEmailClick(); }); });
+    connect(btnClose, &QPushButton::clicked, this,
+            [this] { GuardedSlot([this] { BtnCloseClick(); }); });
+    connect(BtnCleanup, &QPushButton::clicked, this,
+            [this] { GuardedSlot([this] { BtnCleanupClick(); }); });
 }
 
 void TFmAboutDetails::FormCreate() {
@@ -162,7 +167,8 @@ void TFmAboutDetails::BtnEmailClick() {
         for (const std::string& line : m_lines) contents += line + "\r\n";
         std::string error;
         if (!platform::WriteFileAtomic(messageFile, contents, &error))
-            throw EFmAboutDetails(FormatText("Unable to write %s: %s", messageFile.c_str(), error.c_str()));
+            throw EFmAboutDetails(
+                FormatText("Unable to write %s: %s", messageFile.c_str(), error.c_str()));
         const std::string& maintenance = m_properties.MaintenanceFolder;
         if (!maintenance.empty() && platform::DirectoryExists(maintenance))
             recipient = TPKMaint_Prefs(maintenance).EmailAddress();
@@ -172,7 +178,8 @@ void TFmAboutDetails::BtnEmailClick() {
                      window ? static_cast<uintptr_t>(window->winId()) : 0);
 }
 
-void TFmAboutDetails::MemoDetailsMouseDown(Qt::MouseButton button, Qt::KeyboardModifiers modifiers) {
+void TFmAboutDetails::MemoDetailsMouseDown(Qt::MouseButton button,
+                                           Qt::KeyboardModifiers modifiers) {
     const Qt::KeyboardModifiers all = Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier;
     if (button == Qt::RightButton && (modifiers & all) == all) EnterCleanupMode();
 }
@@ -193,7 +200,8 @@ void TFmAboutDetails::EnterCleanupMode() {
             // Listed all the same: clearing it then says why it cannot be read.
         }
         const std::string line = CleanupLine(platform::ExtractFileName(path), width, stored);
-        LbxCleanupVersions_Show->addItem(new TCleanupItem(ToQString(line), std::make_unique<TPathObj>(path)));
+        LbxCleanupVersions_Show->addItem(
+            new TCleanupItem(ToQString(line), std::make_unique<TPathObj>(path)));
     }
     PnlCleanupVersionFile->show();
     BtnCleanup->show();
@@ -210,12 +218,15 @@ void TFmAboutDetails::BtnCleanupClick() {
         return;
     }
     const std::string path = item->PathObj().Path;
-    if (!AskYesNo("Are you sure you want to cleanup " + platform::ExtractFileName(path) + " file?")) return;
+    if (!AskYesNo("Are you sure you want to cleanup " + platform::ExtractFileName(path) + " file?"))
+        return;
     if (platform::FileExists(path)) CleanupVersionFile(path);
     item->setText(ToQString(CutAfterDateSeparator(FromQString(item->text()))));
 }
 
-void TFmAboutDetails::BtnCloseClick() { done(QDialog::Accepted); }
+void TFmAboutDetails::BtnCloseClick() {
+    done(QDialog::Accepted);
+}
 
 void TFmAboutDetails::FormClose() {
     if (LbxCleanupVersions_Show) LbxCleanupVersions_Show->clear();

@@ -30,11 +30,14 @@ constexpr size_t kMaxBodyBytes = 16 * 1024;
 
 uintptr_t g_appWindow = 0;
 
-std::string Text(const char* text) { return text ? std::string(text) : std::string(); }
+std::string Text(const char* text) {
+    return text ? std::string(text) : std::string();
+}
 
 bool IsExecutable(const std::string& path) {
     struct stat info {};
-    return stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) && access(path.c_str(), X_OK) == 0;
+    return stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) &&
+           access(path.c_str(), X_OK) == 0;
 }
 
 // Full name of the program on the PATH; empty when there is none.
@@ -77,8 +80,8 @@ std::string PercentEncoded(const std::string& utf8, const std::string& keep) {
     static const char* hex = "0123456789ABCDEF";
     std::string out;
     for (unsigned char c : utf8) {
-        const bool plain = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
-                           c == '-' || c == '.' || c == '_' || c == '~' ||
+        const bool plain = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') ||
+                           (c >= '0' && c <= '9') || c == '-' || c == '.' || c == '_' || c == '~' ||
                            keep.find(static_cast<char>(c)) != std::string::npos;
         if (plain) {
             out += static_cast<char>(c);
@@ -106,8 +109,10 @@ bool SendThroughXdgEmail(const std::string& xdgEmail, const std::string& recipie
                          const std::string& secondText, const std::string& subject,
                          const std::string& messageFile) {
     std::vector<std::string> arguments = {"--utf8"};
-    if (!subject.empty()) arguments.insert(arguments.end(), {"--subject", platform::AnsiToUtf8(subject)});
-    if (!secondText.empty()) arguments.insert(arguments.end(), {"--body", platform::AnsiToUtf8(secondText)});
+    if (!subject.empty())
+        arguments.insert(arguments.end(), {"--subject", platform::AnsiToUtf8(subject)});
+    if (!secondText.empty())
+        arguments.insert(arguments.end(), {"--body", platform::AnsiToUtf8(secondText)});
     if (!messageFile.empty()) arguments.insert(arguments.end(), {"--attach", messageFile});
     if (!recipient.empty()) arguments.push_back(platform::AnsiToUtf8(recipient));
     return StartDetached(xdgEmail, arguments);
@@ -137,7 +142,10 @@ int32_t Send(const char* recipient, const char* secondText, const char* subject,
         if (!file.empty() && !platform::FileExists(file)) return 0;
         const std::string xdgEmail = FindOnPath("xdg-email");
         if (!xdgEmail.empty())
-            return SendThroughXdgEmail(xdgEmail, Text(recipient), Text(secondText), Text(subject), file) ? 1 : 0;
+            return SendThroughXdgEmail(xdgEmail, Text(recipient), Text(secondText), Text(subject),
+                                       file)
+                       ? 1
+                       : 0;
         return SendThroughMailto(Text(recipient), Text(secondText), Text(subject), file) ? 1 : 0;
     } catch (...) {
         return 0;  // nothing unwinds into the program
@@ -146,9 +154,13 @@ int32_t Send(const char* recipient, const char* secondText, const char* subject,
 
 }  // namespace
 
-QEL_EXPORT void QEL_STDCALL qelEmailStart(uintptr_t appWindow) { g_appWindow = appWindow; }
+QEL_EXPORT void QEL_STDCALL qelEmailStart(uintptr_t appWindow) {
+    g_appWindow = appWindow;
+}
 
-QEL_EXPORT void QEL_STDCALL qelEmailStop() { g_appWindow = 0; }
+QEL_EXPORT void QEL_STDCALL qelEmailStop() {
+    g_appWindow = 0;
+}
 
 // The host's other send; it takes the same values and sends the same way.
 QEL_EXPORT int32_t QEL_STDCALL qelBopSendEmail(const char* recipient, const char* secondText,

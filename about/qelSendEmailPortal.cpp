@@ -33,7 +33,9 @@ void Bind(TProc& proc, const char* name) {
     proc = reinterpret_cast<TProc>(address);
 }
 
-const char* TextOrNull(const std::string& text) { return text.empty() ? nullptr : text.c_str(); }
+const char* TextOrNull(const std::string& text) {
+    return text.empty() ? nullptr : text.c_str();
+}
 
 }  // namespace
 
@@ -46,17 +48,23 @@ std::string PluginFileName(const std::string& folder) {
                       platform::ExtractFileName(found).c_str());
 }
 
-bool PluginAvailable(const std::string& folder) { return !PluginFileName(folder).empty(); }
+bool PluginAvailable(const std::string& folder) {
+    return !PluginFileName(folder).empty();
+}
 
-bool PluginLoaded() { return g_plugin.handle != nullptr; }
+bool PluginLoaded() {
+    return g_plugin.handle != nullptr;
+}
 
 void LoadPlugin(const std::string& folder, uintptr_t appWindow) {
     if (g_plugin.handle) UnloadPlugin();
     try {
         const std::string path = PluginFileName(folder);
-        if (path.empty()) throw EqelSendEmailPortal(FormatText("Unable to load %s", kEmailPluginName));
+        if (path.empty())
+            throw EqelSendEmailPortal(FormatText("Unable to load %s", kEmailPluginName));
         g_plugin.handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-        if (!g_plugin.handle) throw EqelSendEmailPortal(FormatText("Unable to load %s", path.c_str()));
+        if (!g_plugin.handle)
+            throw EqelSendEmailPortal(FormatText("Unable to load %s", path.c_str()));
         g_plugin.path = path;
         Bind(g_plugin.start, QEL_EMAIL_START_NAME);
         Bind(g_plugin.stop, QEL_EMAIL_STOP_NAME);
@@ -94,7 +102,8 @@ TqelEmailIntf::~TqelEmailIntf() {
 
 void TqelEmailIntf::CheckPlugin() {
     if (!PluginAvailable(m_folder))
-        throw EqelSendEmailPortal("Attempt to access QEL Send Email library when plugin not available");
+        throw EqelSendEmailPortal(
+            "Attempt to access QEL Send Email library when plugin not available");
     if (!m_loaded) {
         LoadPlugin(m_folder, m_appWindow);
         m_loaded = true;
@@ -107,9 +116,9 @@ bool TqelEmailIntf::SendEmail(const std::string& recipient, const std::string& s
     CheckPlugin();
     // A plug-in that failed to bind is never called; its box has been shown.
     if (!g_plugin.handle || !g_plugin.qelSend) return false;
-    const int32_t answer = g_plugin.qelSend(TextOrNull(recipient), TextOrNull(secondText),
-                                            TextOrNull(subject), TextOrNull(messageFile), first,
-                                            second);
+    const int32_t answer =
+        g_plugin.qelSend(TextOrNull(recipient), TextOrNull(secondText), TextOrNull(subject),
+                         TextOrNull(messageFile), first, second);
     return (answer & 0xFF) != 0;
 }
 

@@ -32,7 +32,9 @@ protected:
         EXPECT_NE(control, nullptr) << name;
         return control;
     }
-    static std::string Text(QWidget& box, const char* name) { return FromQString(Control(box, name)->text()); }
+    static std::string Text(QWidget& box, const char* name) {
+        return FromQString(Control(box, name)->text());
+    }
 
     TAboutBoxProperties m_properties;
 };
@@ -56,7 +58,8 @@ TEST(AboutBox, YearsLine) {
                  {"#END# and #END#, from #START#", "2026 and 2026, from 1997"},
                  {"No years here", "No years here"},
                  {"#start# #End#", "#start# #End#"}};
-    for (const auto& c : cases) EXPECT_EQ(YearsLine(c.design, "1997", "2026"), c.expected) << c.design;
+    for (const auto& c : cases)
+        EXPECT_EQ(YearsLine(c.design, "1997", "2026"), c.expected) << c.design;
 }
 
 TEST_F(AboutBoxTest, VersionLineWithAndWithoutBuild) {
@@ -90,7 +93,8 @@ TEST_F(AboutBoxTest, FillsTheLinesFromTheProperties) {
     EXPECT_EQ(Text(*box, "lblPhone"), std::string("Phone: ") + kMakerPhone);
     EXPECT_EQ(Text(*box, "lblFax"), std::string("Fax: ") + kMakerFax);
     EXPECT_EQ(Text(*box, "lblCompileDate"), "1/15/2008");
-    EXPECT_EQ(FromQString(Control<QPlainTextEdit>(*box, "memNotice")->toPlainText()), "Data \xA9 the supplier");
+    EXPECT_EQ(FromQString(Control<QPlainTextEdit>(*box, "memNotice")->toPlainText()),
+              "Data \xA9 the supplier");
     EXPECT_EQ(Control<QPushButton>(*box, "BtnShowDetails")->toolTip(), "View Version Details");
     EXPECT_EQ(Control<QPushButton>(*box, "btnPasteInstallLocation")->toolTip(),
               "Paste Installation Location to Windows Clipboard");
@@ -102,7 +106,8 @@ TEST_F(AboutBoxTest, Logo) {
     const struct {
         std::string file;
         bool shown;
-    } cases[] = {{LOGO_FILE, true}, {Folder() + "missing.jpg", false}, {garbage, false}, {"", false}};
+    } cases[] = {
+        {LOGO_FILE, true}, {Folder() + "missing.jpg", false}, {garbage, false}, {"", false}};
     for (const auto& c : cases) {
         m_properties.LogoFile = c.file;
         auto box = Make();
@@ -149,7 +154,8 @@ TEST_F(AboutBoxTest, LongInstallLocationIsFittedAndGivenWhole) {
     const std::string shown = FromQString(label->text());
     ASSERT_GT(shown.size(), 3u);
     EXPECT_EQ(shown.substr(shown.size() - 3), "...");
-    EXPECT_EQ(m_properties.InstallLocation.compare(0, shown.size() - 3, shown, 0, shown.size() - 3), 0);
+    EXPECT_EQ(m_properties.InstallLocation.compare(0, shown.size() - 3, shown, 0, shown.size() - 3),
+              0);
     EXPECT_LE(label->fontMetrics().horizontalAdvance(label->text()), 160);
     EXPECT_EQ(FromQString(label->toolTip()), m_properties.InstallLocation);
     QTest::mouseClick(Control<QPushButton>(*box, "btnPasteInstallLocation"), Qt::LeftButton);

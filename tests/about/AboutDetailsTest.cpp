@@ -38,8 +38,10 @@ protected:
     std::unique_ptr<TFmAboutDetails> Make() {
         return std::make_unique<TFmAboutDetails>(nullptr, m_properties, Folder());
     }
-    static void Press(TFmAboutDetails& details, Qt::MouseButton button, Qt::KeyboardModifiers modifiers) {
-        QTest::mousePress(details.findChild<QPlainTextEdit*>("MemoDetails")->viewport(), button, modifiers);
+    static void Press(TFmAboutDetails& details, Qt::MouseButton button,
+                      Qt::KeyboardModifiers modifiers) {
+        QTest::mousePress(details.findChild<QPlainTextEdit*>("MemoDetails")->viewport(), button,
+                          modifiers);
     }
     static const Qt::KeyboardModifiers kAll;
     static QListWidget& CleanupList(TFmAboutDetails& details) {
@@ -57,7 +59,8 @@ protected:
 
     TAboutBoxProperties m_properties;
 };
-const Qt::KeyboardModifiers AboutDetailsTest::kAll = Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier;
+const Qt::KeyboardModifiers AboutDetailsTest::kAll =
+    Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier;
 
 TEST_F(AboutDetailsTest, ShowsTheDetailsText) {
     Write("Data/Update1.ver", VersionFile("Rating update", "20080115"));
@@ -120,8 +123,10 @@ TEST_F(AboutDetailsTest, CleanupListHoldsEveryVersionFile) {
     auto details = Make();
     Press(*details, Qt::RightButton, kAll);
     QStringList shown;
-    for (int i = 0; i < CleanupList(*details).count(); ++i) shown << CleanupList(*details).item(i)->text();
-    EXPECT_EQ(shown, QStringList({" blank.ver   - 12/31/2009", " short.VER   - ", " Update1.ver - 01/15/2008"}));
+    for (int i = 0; i < CleanupList(*details).count(); ++i)
+        shown << CleanupList(*details).item(i)->text();
+    EXPECT_EQ(shown, QStringList({" blank.ver   - 12/31/2009", " short.VER   - ",
+                                  " Update1.ver - 01/15/2008"}));
 }
 
 TEST_F(AboutDetailsTest, CleanupOfOneFile) {
@@ -132,7 +137,11 @@ TEST_F(AboutDetailsTest, CleanupOfOneFile) {
         std::vector<std::string> boxes;
         bool cleared;
     } cases[] = {
-        {"nothing selected", false, platform::mrYes, {"Please select file you want to cleanup"}, false},
+        {"nothing selected",
+         false,
+         platform::mrYes,
+         {"Please select file you want to cleanup"},
+         false},
         {"No", true, platform::mrNo, {"Are you sure you want to cleanup R&D.ver file?"}, false},
         {"Yes", true, platform::mrYes, {"Are you sure you want to cleanup R&D.ver file?"}, true},
     };
@@ -195,7 +204,8 @@ TEST_F(AboutDetailsTest, EmailSavesTheMessageAndSendsIt) {
         EXPECT_EQ(about_test::ReadFile(MessageFile()), expected);
         ASSERT_EQ(PluginCalls().size(), 3u);
         EXPECT_EQ(PluginCalls()[1], std::string("send ") + c.recipient +
-                                        "|(null)|Pollark User: Pollark Version Info|" + MessageFile() + "|0|0");
+                                        "|(null)|Pollark User: Pollark Version Info|" +
+                                        MessageFile() + "|0|0");
         EXPECT_TRUE(m_services.Boxes().empty());
     }
 }
@@ -207,9 +217,11 @@ TEST_F(AboutDetailsTest, EmailErrorsAreShownAfterTheMessageIsSaved) {
         std::string maintenance;
         std::string error;
     } cases[] = {
-        {"plug-in missing", false, "", "Attempt to access QEL Send Email library when plugin not available"},
+        {"plug-in missing", false, "",
+         "Attempt to access QEL Send Email library when plugin not available"},
         {"preferences unreadable", true, Folder() + "empty-maint",
-         "Storage name invalid (" + Folder() + "empty-maint/PKMaintd.xml).  Cannot load storage data."},
+         "Storage name invalid (" + Folder() +
+             "empty-maint/PKMaintd.xml).  Cannot load storage data."},
     };
     Write("empty-maint/.keep", "");
     for (const auto& c : cases) {
@@ -235,7 +247,8 @@ TEST_F(AboutDetailsTest, UnwritableMessageFolderIsAnErrorAndSendsNothing) {
     auto details = Make();
     Click(*details, "BtnEmail");
     ASSERT_EQ(m_services.Boxes().size(), 1u);
-    EXPECT_EQ(m_services.Boxes()[0].request.text.rfind("Unable to write " + Folder() + "blocked/VersionMessage.txt", 0),
+    EXPECT_EQ(m_services.Boxes()[0].request.text.rfind(
+                  "Unable to write " + Folder() + "blocked/VersionMessage.txt", 0),
               0u);
     EXPECT_TRUE(PluginCalls().empty());
 }

@@ -11,7 +11,9 @@
 
 namespace about_test {
 
-TAboutFixture::TAboutFixture() { setenv("QELEMAIL_RECORD", (Folder() + "plugin.log").c_str(), 1); }
+TAboutFixture::TAboutFixture() {
+    setenv("QELEMAIL_RECORD", (Folder() + "plugin.log").c_str(), 1);
+}
 
 TAboutFixture::~TAboutFixture() {
     unsetenv("QELEMAIL_RECORD");
@@ -22,7 +24,9 @@ std::string TAboutFixture::Install(const std::string& builtFile, const std::stri
     return Write(name, ReadFile(builtFile));
 }
 
-std::vector<std::string> TAboutFixture::PluginCalls() const { return Lines(ReadFile(Folder() + "plugin.log")); }
+std::vector<std::string> TAboutFixture::PluginCalls() const {
+    return Lines(ReadFile(Folder() + "plugin.log"));
+}
 
 std::string ReadFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
@@ -54,7 +58,8 @@ void WhenModalShown(std::function<void(QWidget*)> act) {
             return;
         }
         act(modal);
-        if (auto* dialog = qobject_cast<QDialog*>(modal); dialog && dialog->isVisible()) dialog->reject();
+        if (auto* dialog = qobject_cast<QDialog*>(modal); dialog && dialog->isVisible())
+            dialog->reject();
     });
     timer->start();
 }

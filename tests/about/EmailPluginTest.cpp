@@ -1,6 +1,6 @@
 // The e-mail plug-in we ship: what it hands to the desktop's mail program.
-#include <gtest/gtest.h>
 #include <dlfcn.h>
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -21,7 +21,8 @@ class EmailPluginTest : public ::testing::Test, protected TAboutFixture {
 protected:
     EmailPluginTest() : m_oldPath(std::getenv("PATH") ? std::getenv("PATH") : "") {
         m_library = dlopen(SHIPPED_PLUGIN, RTLD_NOW | RTLD_LOCAL);
-        if (m_library) m_send = reinterpret_cast<TqelSendEmailProc>(dlsym(m_library, QEL_QEL_SEND_NAME));
+        if (m_library)
+            m_send = reinterpret_cast<TqelSendEmailProc>(dlsym(m_library, QEL_QEL_SEND_NAME));
         m_message = Write("inst/VersionMessage.txt", "\r\n  Exe/Dll versions\r\n caf\xe9 & co\r\n");
         Write("bin/.keep", "");
         setenv("PATH", (Folder() + "bin").c_str(), 1);
@@ -32,10 +33,10 @@ protected:
     }
     // A stand-in xdg-email on the PATH that writes its arguments, one a line.
     void InstallFakeXdgEmail() {
-        const std::string script = Write("bin/xdg-email",
-                                         "#!/bin/sh\nprintf '%s\\n' \"$@\" > \"" + Folder() +
-                                             "args.tmp\"\n/bin/mv \"" + Folder() + "args.tmp\" \"" +
-                                             Folder() + "args\"\n");
+        const std::string script =
+            Write("bin/xdg-email", "#!/bin/sh\nprintf '%s\\n' \"$@\" > \"" + Folder() +
+                                       "args.tmp\"\n/bin/mv \"" + Folder() + "args.tmp\" \"" +
+                                       Folder() + "args\"\n");
         chmod(script.c_str(), 0755);
     }
     std::vector<std::string> WaitForArguments() const {
@@ -64,8 +65,8 @@ TEST_F(EmailPluginTest, ExportsTheFourEntryPoints) {
     }
     pclose(listing);
     std::sort(exported.begin(), exported.end());
-    const std::vector<std::string> expected = {QEL_BOP_SEND_NAME, QEL_EMAIL_START_NAME, QEL_EMAIL_STOP_NAME,
-                                               QEL_QEL_SEND_NAME};
+    const std::vector<std::string> expected = {QEL_BOP_SEND_NAME, QEL_EMAIL_START_NAME,
+                                               QEL_EMAIL_STOP_NAME, QEL_QEL_SEND_NAME};
     EXPECT_EQ(exported, expected);
 }
 
@@ -73,9 +74,12 @@ TEST_F(EmailPluginTest, HandsTheMessageToXdgEmailAsAttachment) {
     ASSERT_NE(m_send, nullptr);
     InstallFakeXdgEmail();
     EXPECT_EQ(m_send("claims@host.example", nullptr, "Pollark User: Pollark Version Info",
-                     m_message.c_str(), 0, 0) & 0xFF, 1);
-    const std::vector<std::string> expected = {"--utf8", "--subject", "Pollark User: Pollark Version Info",
-                                               "--attach", m_message, "claims@host.example"};
+                     m_message.c_str(), 0, 0) &
+                  0xFF,
+              1);
+    const std::vector<std::string> expected = {
+        "--utf8",   "--subject", "Pollark User: Pollark Version Info",
+        "--attach", m_message,   "claims@host.example"};
     EXPECT_EQ(WaitForArguments(), expected);
     EXPECT_TRUE(m_services.ShellOpens().empty());
 }
@@ -89,7 +93,8 @@ TEST_F(EmailPluginTest, WithoutXdgEmailOpensAMailtoAddress) {
     for (const auto& c : cases) {
         m_services.ClearRecords();
         m_services.AnswerNextShellOpen(c.shellAnswer);
-        EXPECT_EQ(m_send("a+b@host.example", nullptr, "User: Info & more", m_message.c_str(), 0, 0), c.sent);
+        EXPECT_EQ(m_send("a+b@host.example", nullptr, "User: Info & more", m_message.c_str(), 0, 0),
+                  c.sent);
         ASSERT_EQ(m_services.ShellOpens().size(), 1u);
         EXPECT_EQ(m_services.ShellOpens()[0].file,
                   "mailto:a+b@host.example?subject=User%3A%20Info%20%26%20more"

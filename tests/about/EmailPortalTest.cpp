@@ -28,7 +28,8 @@ TEST_F(EmailPortalTest, MissingPluginRaisesAndLoadsNothing) {
         Send("a@b.example");
         FAIL() << "no error";
     } catch (const EqelSendEmailPortal& e) {
-        EXPECT_EQ(e.Message(), "Attempt to access QEL Send Email library when plugin not available");
+        EXPECT_EQ(e.Message(),
+                  "Attempt to access QEL Send Email library when plugin not available");
     }
     EXPECT_FALSE(PluginLoaded());
     EXPECT_TRUE(PluginCalls().empty());
@@ -69,7 +70,8 @@ TEST_F(EmailPortalTest, AnswerIsTheLowByte) {
 TEST_F(EmailPortalTest, PluginWithoutBopSendIsRefusedAndNeverSends) {
     Install(LACKING_PLUGIN, "libqelEmail.so");
     EXPECT_FALSE(Send("a@b.example"));
-    const std::vector<std::string> boxes = {"qelSendEmailPortal: Routine not valid. - qelBopSendEmail"};
+    const std::vector<std::string> boxes = {
+        "qelSendEmailPortal: Routine not valid. - qelBopSendEmail"};
     EXPECT_EQ(BoxTexts(), boxes);
     // Only what was bound is called on unloading: the stop entry point.
     const std::vector<std::string> calls = {"stop"};
@@ -96,8 +98,9 @@ TEST_F(EmailPortalTest, InterfaceLoadsOnceAndUnloadsWhenDestroyed) {
         EXPECT_TRUE(PluginLoaded());
     }
     EXPECT_FALSE(PluginLoaded());
-    const std::vector<std::string> expected = {"start window", "send x@y.example|second|Subject|(null)|3|4",
-                                               "send x@y.example|(null)|Subject|(null)|0|0", "stop"};
+    const std::vector<std::string> expected = {
+        "start window", "send x@y.example|second|Subject|(null)|3|4",
+        "send x@y.example|(null)|Subject|(null)|0|0", "stop"};
     EXPECT_EQ(PluginCalls(), expected);
 }
 

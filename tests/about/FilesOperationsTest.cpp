@@ -29,8 +29,10 @@ TEST(FilesOperations, PlatformFileNames) {
 }
 
 TEST(FilesOperations, BuildDateConversion) {
-    const TTextCase cases[] = {{"20080115", "01/15/2008"}, {"200801159", "01/15/2008"},
-                               {"2008", ""},               {"2008011", ""},
+    const TTextCase cases[] = {{"20080115", "01/15/2008"},
+                               {"200801159", "01/15/2008"},
+                               {"2008", ""},
+                               {"2008011", ""},
                                {"", ""}};
     for (const auto& c : cases) EXPECT_EQ(ConvertBuildDate(c.input), c.expected) << c.input;
 }
@@ -117,7 +119,8 @@ TEST(FilesOperations, UnreadableVersionFileIsLeftOut) {
 
 TEST(FilesOperations, CleanupClearsOnlyTheBuildDate) {
     TAboutFixture fixture;
-    const std::string path = fixture.Write("a.ver", VersionFile("Kept", "20080115") + "[Other]\r\nKey=1\r\n");
+    const std::string path =
+        fixture.Write("a.ver", VersionFile("Kept", "20080115") + "[Other]\r\nKey=1\r\n");
     CleanupVersionFile(path);
     ASSERT_TRUE(platform::FileExists(path));
     const TVersionFileInfo info = ReadVersionFile(path);

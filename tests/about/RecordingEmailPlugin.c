@@ -24,7 +24,9 @@ static void Record(const char* format, ...) {
     fclose(file);
 }
 
-static const char* Shown(const char* text) { return text ? text : "(null)"; }
+static const char* Shown(const char* text) {
+    return text ? text : "(null)";
+}
 
 static int32_t Answer(void) {
     const char* answer = getenv("QELEMAIL_ANSWER");
@@ -35,7 +37,9 @@ EXPORT void QEL_STDCALL qelEmailStart(uintptr_t appWindow) {
     Record("start %s", appWindow ? "window" : "none");
 }
 
-EXPORT void QEL_STDCALL qelEmailStop(void) { Record("stop"); }
+EXPORT void QEL_STDCALL qelEmailStop(void) {
+    Record("stop");
+}
 
 #ifndef LACK_BOP_SEND
 EXPORT int32_t QEL_STDCALL qelBopSendEmail(const char* recipient, const char* secondText,
