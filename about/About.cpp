@@ -169,6 +169,14 @@ QImage LoadJpegImage(const std::string& file, std::string* error) {
     if (!platform::FileExists(file)) return fail("no such file");
     std::string data, readError;
     if (!platform::ReadWholeFile(file, data, &readError)) return fail(readError);
+    return DecodeJpegImage(data, error);
+}
+
+QImage DecodeJpegImage(const std::string& data, std::string* error) {
+    auto fail = [error](const std::string& why) {
+        if (error) *error = why;
+        return QImage();
+    };
     if (static_cast<long long>(data.size()) > kMaxLogoBytes) return fail("file too large");
     TDecoded decoded;
     std::string decodeError;

@@ -44,6 +44,8 @@ struct TAboutBoxProperties {
 // 16 MiB or 64 megapixels; `error` then says why. Never throws but
 // std::bad_alloc.
 QImage LoadJpegImage(const std::string& file, std::string* error = nullptr);
+// The same for the bytes of a JPEG file held in memory.
+QImage DecodeJpegImage(const std::string& data, std::string* error = nullptr);
 
 // The install location fitted to `available` pixels of `metrics`: the text
 // when it fits; else its longest beginning that fits followed by "...";
