@@ -29,6 +29,7 @@
 #include "DateUtils.h"
 #include "Helpers.h"
 #include "ModalRun.h"
+#include "OndrikAbout.h"
 #include "Ondrik.h"
 #include "OndrikData.h"
 #include "OndrikPrint.h"
@@ -58,7 +59,6 @@ constexpr int kGridWidth = 400;
 constexpr int kGridHeight = 252;
 constexpr int kRowHeight = 18;
 constexpr int kShowNormal = 1;
-constexpr int kProductNameKey = 7;
 
 const char kTabVinCaption[] = "          Search by VIN          ";
 const char kTabYmmCaption[] = "     Search by Year, Make and Model     ";
@@ -781,9 +781,5 @@ void TfrmOndrik::mnuWebUpdateClick() {
 }
 
 void TfrmOndrik::mnuAboutClick() {
-    std::string title = GetVersionString(platform::ProgramFileName(), kProductNameKey);
-    if (title.empty()) title = "Ondrik";
-    std::string text = title;
-    if (!m_lookupObject.VersionNumber().empty()) text += "\r\nVersion " + m_lookupObject.VersionNumber();
-    ShowInfoMessage(text);
+    ShowOndrikAbout(this, m_lookupObject.AppInfo().AppPath(), m_lookupObject.VersionNumber());
 }
