@@ -35,7 +35,7 @@ using platform::mrYes;
 using yarvel_test::Row;
 using yarvel_test::TRow;
 
-const char kVin[] = "TEST000105ABCDEFG";       // one candidate, pattern TEST0001&5
+const char kVin[] = "TEST000105ABCDEFG";        // one candidate, pattern TEST0001&5
 const char kBrokenVin[] = "BROK000105ABCDEFG";  // its symbol is no number
 const char kTwoVin[] = "MULT000105ABCDEFG";     // two model names in effect
 const char kUnknownVin[] = "ZZZZ000105ABCDEFG";
@@ -169,7 +169,8 @@ struct TLayoutCase {
     bool cancelShown;
 };
 
-class WindowLayoutTest : public OndrikWindowTest, public ::testing::WithParamInterface<TLayoutCase> {};
+class WindowLayoutTest : public OndrikWindowTest,
+                         public ::testing::WithParamInterface<TLayoutCase> {};
 
 TEST_P(WindowLayoutTest, ControlsSitWhereTheModeWantsThem) {
     const TLayoutCase& c = GetParam();
@@ -297,15 +298,30 @@ INSTANTIATE_TEST_SUITE_P(
     Cases, VinSearchTest,
     ::testing::Values(
         TVinCase{"Found", kVin, kVin, true, " Lookup By: TEST000105ABCDEFG", {}},
-        TVinCase{"TypedInLowerCase", "test000105abcdefg", kVin, true,
-                 " Lookup By: TEST000105ABCDEFG", {}},
-        TVinCase{"OneShortOfTheMinimum", "TEST0001", "TEST0001", false, " Invalid VIN Specified",
+        TVinCase{"TypedInLowerCase",
+                 "test000105abcdefg",
+                 kVin,
+                 true,
+                 " Lookup By: TEST000105ABCDEFG",
+                 {}},
+        TVinCase{"OneShortOfTheMinimum",
+                 "TEST0001",
+                 "TEST0001",
+                 false,
+                 " Invalid VIN Specified",
                  {"VIN must be at least 9 characters in order for a lookup to occur"}},
-        TVinCase{"NotFound", kUnknownVin, kUnknownVin, false, " Lookup By: ZZZZ000105ABCDEFG",
+        TVinCase{"NotFound",
+                 kUnknownVin,
+                 kUnknownVin,
+                 false,
+                 " Lookup By: ZZZZ000105ABCDEFG",
                  {"No vehicles were found matching VIN: ZZZZ000105ABCDEFG",
                   "No vehicles were found matching VIN: ZZZZ000105ABCDEFG"}},
         // The engine's load fails part-way: the year is set, the vehicle is not found.
-        TVinCase{"LoadFailedPartWay", kBrokenVin, kBrokenVin, false,
+        TVinCase{"LoadFailedPartWay",
+                 kBrokenVin,
+                 kBrokenVin,
+                 false,
                  " Lookup By: BROK000105ABCDEFG",
                  {"YARVEL.DLL Error: '1A' is not a valid integer value",
                   "YARVEL.DLL Error: '1A' is not a valid integer value"}}),
@@ -339,7 +355,8 @@ TEST_F(OndrikWindowTest, AnAmpersandShowsOnceInTheCriteria) {
     make.setCurrentIndex(make.findText("Rolls-Royce & Bentley"));
     Control<QComboBox>("lstModel").setCurrentIndex(0);
     Control<QPushButton>("btnSearchByYMM").click();
-    EXPECT_TRUE(Criteria().startsWith(" Lookup by 2005 Rolls-Royce & Bentley ")) << Criteria().toStdString();
+    EXPECT_TRUE(Criteria().startsWith(" Lookup by 2005 Rolls-Royce & Bentley "))
+        << Criteria().toStdString();
     EXPECT_EQ(Criteria().count('&'), 1);
     EXPECT_TRUE(SuccessShown());
 }
@@ -419,8 +436,9 @@ TEST_F(OndrikWindowTest, HostCloseWithoutAVehicleAsks) {
     TfrmOndrik& window = Open(true);
     m_services.AnswerNextBox(mrNo);
     Control<QPushButton>("btnClose").click();
-    EXPECT_EQ(BoxTexts(), std::vector<std::string>{"No data will be passed back to Pollark without a "
-                                                   "valid vehicle.  Do you want to cancel the lookup?"});
+    EXPECT_EQ(BoxTexts(),
+              std::vector<std::string>{"No data will be passed back to Pollark without a "
+                                       "valid vehicle.  Do you want to cancel the lookup?"});
     EXPECT_TRUE(window.isVisible());
     // No VIN at the start: the year, make and model search was in use.
     EXPECT_EQ(window.focusWidget(), &Control<QComboBox>("lstYear"));
@@ -464,9 +482,10 @@ TEST_P(StandaloneCloseTest, WritesUseOrigSymbolAndAnswersTheResult) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, StandaloneCloseTest,
-    ::testing::Values(
-        TStandaloneCloseCase{"NothingShown", false, false, "UseOrigSymbol=0", QDialog::Rejected},
-        TStandaloneCloseCase{"OriginalAndVehicle", true, true, "UseOrigSymbol=1", QDialog::Accepted}),
+    ::testing::Values(TStandaloneCloseCase{"NothingShown", false, false, "UseOrigSymbol=0",
+                                           QDialog::Rejected},
+                      TStandaloneCloseCase{"OriginalAndVehicle", true, true, "UseOrigSymbol=1",
+                                           QDialog::Accepted}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // ---- Menu and help -------------------------------------------------------------
@@ -476,8 +495,10 @@ TEST_F(OndrikWindowTest, HelpBoxWebUpdateAndAbout) {
     Control<QPushButton>("Button1").click();
     ASSERT_EQ(m_services.Boxes().size(), 1u);
     const std::string help = m_services.Boxes()[0].request.text;
-    EXPECT_EQ(help.rfind("MA Auto rules require the use of the original symbol under certain", 0), 0u);
-    EXPECT_NE(help.find("are true:\r\r- The policy year is BEFORE 2006\r- The vehicle"), std::string::npos);
+    EXPECT_EQ(help.rfind("MA Auto rules require the use of the original symbol under certain", 0),
+              0u);
+    EXPECT_NE(help.find("are true:\r\r- The policy year is BEFORE 2006\r- The vehicle"),
+              std::string::npos);
 
     m_services.AnswerNextBox(mrNo);
     m_window->findChild<QAction*>("mnuWebUpdate")->trigger();
@@ -516,7 +537,8 @@ struct TQuickCase {
     std::vector<std::string> boxes;
 };
 
-class QuickLookupTest : public OndrikWindowTest, public ::testing::WithParamInterface<TQuickCase> {};
+class QuickLookupTest : public OndrikWindowTest,
+                        public ::testing::WithParamInterface<TQuickCase> {};
 
 TEST_P(QuickLookupTest, SilentLookupByTheRecordsVin) {
     const TQuickCase& c = GetParam();
@@ -549,18 +571,26 @@ TEST_P(QuickLookupTest, SilentLookupByTheRecordsVin) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, QuickLookupTest,
-    ::testing::Values(
-        TQuickCase{"NoVin", "", -2, false, "", {}},
-        TQuickCase{"ShortVin", "TEST0", -2, false, "",
-                   {"VIN must be at least 9 characters in order for a lookup to occur"}},
-        TQuickCase{"UnknownVinQuietly", kUnknownVin, -2, false, "", {}},
-        TQuickCase{"OneVehicle", kVin, -2, true, "LX", {}},
-        TQuickCase{"SeveralChosen", kTwoVin, 1, true, "EX", {}},
-        // Cancelled: what the engine's own load found stands.
-        TQuickCase{"SeveralCancelled", kTwoVin, -1, true, "LX", {}},
-        TQuickCase{"LoadFailedPartWay", kBrokenVin, -2, false, "",
-                   {"YARVEL.DLL Error: '1A' is not a valid integer value",
-                    "YARVEL.DLL Error: '1A' is not a valid integer value"}}),
+    ::testing::Values(TQuickCase{"NoVin", "", -2, false, "", {}},
+                      TQuickCase{
+                          "ShortVin",
+                          "TEST0",
+                          -2,
+                          false,
+                          "",
+                          {"VIN must be at least 9 characters in order for a lookup to occur"}},
+                      TQuickCase{"UnknownVinQuietly", kUnknownVin, -2, false, "", {}},
+                      TQuickCase{"OneVehicle", kVin, -2, true, "LX", {}},
+                      TQuickCase{"SeveralChosen", kTwoVin, 1, true, "EX", {}},
+                      // Cancelled: what the engine's own load found stands.
+                      TQuickCase{"SeveralCancelled", kTwoVin, -1, true, "LX", {}},
+                      TQuickCase{"LoadFailedPartWay",
+                                 kBrokenVin,
+                                 -2,
+                                 false,
+                                 "",
+                                 {"YARVEL.DLL Error: '1A' is not a valid integer value",
+                                  "YARVEL.DLL Error: '1A' is not a valid integer value"}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(OndrikWindowTest, ShowLookupAnswersWhetherAVehicleWasAccepted) {
