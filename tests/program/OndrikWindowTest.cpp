@@ -9,10 +9,12 @@
 #include <QDateEdit>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPrintDialog>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QTimer>
+#include <cstdio>
 #include <functional>
 #include <memory>
 
@@ -487,6 +489,50 @@ INSTANTIATE_TEST_SUITE_P(
                       TStandaloneCloseCase{"OriginalAndVehicle", true, true, "UseOrigSymbol=1",
                                            QDialog::Accepted}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// ---- Printing -----------------------------------------------------------------
+
+std::string PdfText(const std::string& pdf) {
+    std::string text;
+    if (FILE* in = popen(("pdftotext '" + pdf + "' - 2>/dev/null").c_str(), "r")) {
+        char buffer[4096];
+        for (size_t n; (n = fread(buffer, 1, sizeof buffer, in)) > 0;) text.append(buffer, n);
+        pclose(in);
+    }
+    return text;
+}
+
+// Print (menu item) goes to the print dialog with the record shown and the
+// "Show all Detail Items" state; printed to a PDF file and read back.
+TEST_F(OndrikWindowTest, PrintsTheVehicleShown) {
+    Open(false);
+    SearchVin(kVin);
+    for (const bool showAll : {false, true}) {
+        if (Control<QCheckBox>("chkShowAllDetail").isChecked() != showAll) {
+            Control<QCheckBox>("chkShowAllDetail").click();
+        }
+        const std::string pdf = m_folder.Path() + (showAll ? "all.pdf" : "some.pdf");
+        WhenModal<QPrintDialog>([pdf](QPrintDialog& dialog) {
+            auto* printers = dialog.findChild<QComboBox*>("printers");
+            const int toFile = printers ? printers->findText("Print to File (PDF)") : -1;
+            if (toFile < 0) {
+                ADD_FAILURE() << "the print dialog offers no printing to a file";
+                dialog.reject();
+                return;
+            }
+            printers->setCurrentIndex(toFile);
+            if (auto* name = dialog.findChild<QLineEdit*>("filename")) {
+                name->setText(QString::fromStdString(pdf));
+            }
+            dialog.accept();
+        });
+        m_window->findChild<QAction*>("mnuPrint")->trigger();
+        const std::string text = PdfText(pdf);
+        EXPECT_NE(text.find("Vehicle Detail Report for 2005"), std::string::npos) << text;
+        EXPECT_NE(text.find("Model Year"), std::string::npos) << text;
+        EXPECT_EQ(text.find("State Exceptions") != std::string::npos, showAll) << text;
+    }
+}
 
 // ---- Menu and help -------------------------------------------------------------
 
