@@ -157,6 +157,8 @@ protected:
         std::vector<std::string> env = {"WINDIR=" + m_windows.string(), "HOME=" + m_folder.Path(),
                                         "LANG=C", "LC_ALL=C", "PATH=/usr/bin:/bin"};
         if (m_display) env.push_back("DISPLAY=" + m_display->Display());
+        // Only a sanitizer build reads it.
+        env.push_back(std::string("LSAN_OPTIONS=suppressions=") + LSAN_SUPPRESSIONS);
         return RunProgram(argv, env, m_folder.Path(), during);
     }
 
