@@ -34,7 +34,9 @@ TVehicleInfoLookup::TVehicleInfoLookup(TAppInfo& appInfo) : m_appInfo(appInfo) {
     m_versionNumber = GetVersionString(platform::ProgramFileName(), kFileVersionKey);
 }
 
-TVehicleInfoLookup::~TVehicleInfoLookup() { UnloadYarvel(); }
+TVehicleInfoLookup::~TVehicleInfoLookup() {
+    UnloadYarvel();
+}
 
 bool TVehicleInfoLookup::RunLookup(TVinRecord& record, bool silent) {
     TfrmOndrik window(nullptr, *this, m_startedWithParameters, record);

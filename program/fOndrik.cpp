@@ -45,7 +45,9 @@
 
 // The pictures live in a static library: their resource is registered by
 // hand, or the linker drops it. (Outside any namespace, as Qt requires.)
-static void InitPictures() { Q_INIT_RESOURCE(fOndrik); }
+static void InitPictures() {
+    Q_INIT_RESOURCE(fOndrik);
+}
 
 namespace {
 
@@ -65,7 +67,9 @@ const char kTabYmmCaption[] = "     Search by Year, Make and Model     ";
 const char kYmmRequired[] =
     "Year, Make and Model must be specified in order to look up vehicle details";
 
-QColor Rgb(const int (&c)[3]) { return QColor(c[0], c[1], c[2]); }
+QColor Rgb(const int (&c)[3]) {
+    return QColor(c[0], c[1], c[2]);
+}
 
 // Errors raised in a handler reach the user as the platform's error box;
 // the box itself failing must not end the program either.
@@ -81,7 +85,9 @@ void ShowHandlerError(const std::string& message) noexcept {
     }
 }
 
-std::string Trimmed(const QString& text) { return platform::TrimBlanks(FromQString(text)); }
+std::string Trimmed(const QString& text) {
+    return platform::TrimBlanks(FromQString(text));
+}
 
 // The platform's short date format in Qt's notation: the same letters, but a
 // lower-case "m" outside quotes means the month there.
@@ -95,7 +101,9 @@ QString QtDateFormat(const std::string& format) {
     return result;
 }
 
-QDate OrigSymbolDate() { return QDate(1950, 1, 1); }
+QDate OrigSymbolDate() {
+    return QDate(1950, 1, 1);
+}
 
 // The tabs drawn as this window always drew them: the caption 5 pixels right
 // and 3 down from the tab's corner, the active tab on a darker blue.
@@ -111,8 +119,8 @@ protected:
             painter.fillRect(r, i == currentIndex() ? Rgb(kActiveTabColour) : Rgb(kWindowColour));
             painter.setPen(palette().color(QPalette::WindowText));
             painter.drawRect(r.adjusted(0, 0, -1, -1));
-            painter.drawText(r.adjusted(5, 3, 0, 0), Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine,
-                             tabText(i));
+            painter.drawText(r.adjusted(5, 3, 0, 0),
+                             Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine, tabText(i));
         }
     }
 };
@@ -480,7 +488,8 @@ void TfrmOndrik::FormShow() {
         // loaded; the lists show the record's own year and make, or nothing.
         ++m_quietLists;
         lstYear->setCurrentIndex(FindEntry(*lstYear, std::to_string(m_record.ModelYear)));
-        lstMake->setCurrentIndex(FindEntry(*lstMake, platform::TrimBlanks(RecordText(m_record.Make))));
+        lstMake->setCurrentIndex(
+            FindEntry(*lstMake, platform::TrimBlanks(RecordText(m_record.Make))));
         --m_quietLists;
     }
     m_vinMode = !RecordText(m_record.VIN).empty();
@@ -521,7 +530,8 @@ void TfrmOndrik::FillSearchLists() {
     --m_quietLists;
     // The year may have changed just now too: the models follow both lists.
     FillModelList();
-    lstModel->setCurrentIndex(FindEntry(*lstModel, platform::TrimBlanks(RecordText(m_record.Model))));
+    lstModel->setCurrentIndex(
+        FindEntry(*lstModel, platform::TrimBlanks(RecordText(m_record.Model))));
 }
 
 void TfrmOndrik::FillModelList() {
@@ -549,14 +559,16 @@ TAutoMake* TfrmOndrik::SelectedMake() const {
     const int index = lstMake->currentIndex();
     if (index < 0) return nullptr;
     const size_t entry = static_cast<size_t>(lstMake->itemData(index).toInt());
-    return entry < m_lists->makes.Entries().size() ? m_lists->makes.Entries()[entry].second : nullptr;
+    return entry < m_lists->makes.Entries().size() ? m_lists->makes.Entries()[entry].second
+                                                   : nullptr;
 }
 
 TModelID* TfrmOndrik::SelectedModel() const {
     const int index = lstModel->currentIndex();
     if (index < 0) return nullptr;
     const size_t entry = static_cast<size_t>(lstModel->itemData(index).toInt());
-    return entry < m_lists->models.Entries().size() ? m_lists->models.Entries()[entry].second : nullptr;
+    return entry < m_lists->models.Entries().size() ? m_lists->models.Entries()[entry].second
+                                                    : nullptr;
 }
 
 void TfrmOndrik::ClearDetail() {
@@ -608,7 +620,9 @@ void TfrmOndrik::SetEffectiveDate(double dayCount) {
     }
 }
 
-void TfrmOndrik::SetOrigSymbolDate() { txtEffective->setDate(OrigSymbolDate()); }
+void TfrmOndrik::SetOrigSymbolDate() {
+    txtEffective->setDate(OrigSymbolDate());
+}
 
 void TfrmOndrik::LookupVIN(bool silent) {
     m_silent = silent;
@@ -645,8 +659,7 @@ void TfrmOndrik::LookupVIN(bool silent) {
         searchErrors = errors.Count();
     }
     // A record loaded above still counts when the choice was cancelled.
-    const bool found =
-        m_record.ModelYear != 0 && (searched || (loadedClean && searchErrors == 0));
+    const bool found = m_record.ModelYear != 0 && (searched || (loadedClean && searchErrors == 0));
     if (found) {
         // The text searched, not the engine's pattern.
         m_record.VIN = ReplaceRecordText(m_record.VIN, vin);
@@ -682,10 +695,10 @@ bool TfrmOndrik::Search(bool byVIN) {
     SetCriteriaText("Lookup by " + criteria);
     // The silent lookup has no window to own the choice dialog.
     TVehicleDetailChooser chooser(m_silent ? nullptr : this);
-    const bool result =
-        byVIN ? LookupByVIN(m_record, criteria, chooser)
-              : LookupByYMM(m_record, model, FromQString(lstYear->currentText()),
-                            RecordText(make->Abbr), RecordText(model->Name), chooser);
+    const bool result = byVIN
+                            ? LookupByVIN(m_record, criteria, chooser)
+                            : LookupByYMM(m_record, model, FromQString(lstYear->currentText()),
+                                          RecordText(make->Abbr), RecordText(model->Name), chooser);
     SetSuccessImage(result);
     return result;
 }
@@ -700,9 +713,12 @@ void TfrmOndrik::btnSearchByYMMClick() {
     // A model without a make (possible right after a standalone start) gives
     // no abbreviation to look up with: refused like a missing model.
     QComboBox* missing = nullptr;
-    if (lstYear->currentIndex() < 0) missing = lstYear;
-    else if (!SelectedMake()) missing = lstMake;
-    else if (!SelectedModel()) missing = lstModel;
+    if (lstYear->currentIndex() < 0)
+        missing = lstYear;
+    else if (!SelectedMake())
+        missing = lstMake;
+    else if (!SelectedModel())
+        missing = lstModel;
     if (missing) {
         ShowInfoMessage(kYmmRequired);
         missing->setFocus();
@@ -729,8 +745,10 @@ void TfrmOndrik::chkShowAllDetailClick() {
 }
 
 void TfrmOndrik::chkOrigSymClick() {
-    if (chkOrigSym->isChecked()) SetOrigSymbolDate();
-    else txtEffective->setDate(QDate::currentDate());
+    if (chkOrigSym->isChecked())
+        SetOrigSymbolDate();
+    else
+        txtEffective->setDate(QDate::currentDate());
     txtEffective->setEnabled(!chkOrigSym->isChecked());
 }
 

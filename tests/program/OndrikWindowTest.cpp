@@ -9,10 +9,12 @@
 #include <QDateEdit>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPrintDialog>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QTimer>
+#include <cstdio>
 #include <functional>
 #include <memory>
 
@@ -35,7 +37,7 @@ using platform::mrYes;
 using yarvel_test::Row;
 using yarvel_test::TRow;
 
-const char kVin[] = "TEST000105ABCDEFG";       // one candidate, pattern TEST0001&5
+const char kVin[] = "TEST000105ABCDEFG";        // one candidate, pattern TEST0001&5
 const char kBrokenVin[] = "BROK000105ABCDEFG";  // its symbol is no number
 const char kTwoVin[] = "MULT000105ABCDEFG";     // two model names in effect
 const char kUnknownVin[] = "ZZZZ000105ABCDEFG";
@@ -58,21 +60,24 @@ QDate DateOf(double dayCount) {
     return parts ? QDate(parts->Year, parts->Month, parts->Day) : QDate();
 }
 
-// Runs `act` on the next modal window of type T as soon as it is up.
+// Runs `act` on the next modal window of type T as soon as it is up. The
+// polling timer goes with its work.
 template <typename T>
 void WhenModal(std::function<void(T&)> act) {
+    auto* timer = new QTimer(qApp);
     auto tries = std::make_shared<int>(0);
-    auto poll = std::make_shared<std::function<void()>>();
-    *poll = [act, tries, poll] {
-        if (auto* modal = qobject_cast<T*>(QApplication::activeModalWidget())) {
+    QObject::connect(timer, &QTimer::timeout, timer, [timer, act, tries] {
+        auto* modal = qobject_cast<T*>(QApplication::activeModalWidget());
+        if (!modal && ++*tries < 500) return;
+        timer->stop();
+        timer->deleteLater();
+        if (modal) {
             act(*modal);
-        } else if (++*tries < 500) {
-            QTimer::singleShot(10, *poll);
         } else {
             ADD_FAILURE() << "no modal window came up";
         }
-    };
-    QTimer::singleShot(0, *poll);
+    });
+    timer->start(10);
 }
 
 // Answers the choice dialog with a row (from 0), or cancels it with -1.
@@ -169,7 +174,8 @@ struct TLayoutCase {
     bool cancelShown;
 };
 
-class WindowLayoutTest : public OndrikWindowTest, public ::testing::WithParamInterface<TLayoutCase> {};
+class WindowLayoutTest : public OndrikWindowTest,
+                         public ::testing::WithParamInterface<TLayoutCase> {};
 
 TEST_P(WindowLayoutTest, ControlsSitWhereTheModeWantsThem) {
     const TLayoutCase& c = GetParam();
@@ -288,7 +294,7 @@ TEST_P(VinSearchTest, OutcomeCriteriaAndPicture) {
         EXPECT_EQ(RecordText(m_record->VIN), c.shownInEdit);
         EXPECT_EQ(Cell(1, 0), "Make");
     } else {
-        EXPECT_EQ(m_record->ModelYear, 0);
+        EXPECT_EQ(yarvel_test::Val(m_record->ModelYear), 0);
         EXPECT_EQ(Control<QTableWidget>("grdDetail").rowCount(), 1);
     }
 }
@@ -297,15 +303,30 @@ INSTANTIATE_TEST_SUITE_P(
     Cases, VinSearchTest,
     ::testing::Values(
         TVinCase{"Found", kVin, kVin, true, " Lookup By: TEST000105ABCDEFG", {}},
-        TVinCase{"TypedInLowerCase", "test000105abcdefg", kVin, true,
-                 " Lookup By: TEST000105ABCDEFG", {}},
-        TVinCase{"OneShortOfTheMinimum", "TEST0001", "TEST0001", false, " Invalid VIN Specified",
+        TVinCase{"TypedInLowerCase",
+                 "test000105abcdefg",
+                 kVin,
+                 true,
+                 " Lookup By: TEST000105ABCDEFG",
+                 {}},
+        TVinCase{"OneShortOfTheMinimum",
+                 "TEST0001",
+                 "TEST0001",
+                 false,
+                 " Invalid VIN Specified",
                  {"VIN must be at least 9 characters in order for a lookup to occur"}},
-        TVinCase{"NotFound", kUnknownVin, kUnknownVin, false, " Lookup By: ZZZZ000105ABCDEFG",
+        TVinCase{"NotFound",
+                 kUnknownVin,
+                 kUnknownVin,
+                 false,
+                 " Lookup By: ZZZZ000105ABCDEFG",
                  {"No vehicles were found matching VIN: ZZZZ000105ABCDEFG",
                   "No vehicles were found matching VIN: ZZZZ000105ABCDEFG"}},
         // The engine's load fails part-way: the year is set, the vehicle is not found.
-        TVinCase{"LoadFailedPartWay", kBrokenVin, kBrokenVin, false,
+        TVinCase{"LoadFailedPartWay",
+                 kBrokenVin,
+                 kBrokenVin,
+                 false,
                  " Lookup By: BROK000105ABCDEFG",
                  {"YARVEL.DLL Error: '1A' is not a valid integer value",
                   "YARVEL.DLL Error: '1A' is not a valid integer value"}}),
@@ -339,7 +360,8 @@ TEST_F(OndrikWindowTest, AnAmpersandShowsOnceInTheCriteria) {
     make.setCurrentIndex(make.findText("Rolls-Royce & Bentley"));
     Control<QComboBox>("lstModel").setCurrentIndex(0);
     Control<QPushButton>("btnSearchByYMM").click();
-    EXPECT_TRUE(Criteria().startsWith(" Lookup by 2005 Rolls-Royce & Bentley ")) << Criteria().toStdString();
+    EXPECT_TRUE(Criteria().startsWith(" Lookup by 2005 Rolls-Royce & Bentley "))
+        << Criteria().toStdString();
     EXPECT_EQ(Criteria().count('&'), 1);
     EXPECT_TRUE(SuccessShown());
 }
@@ -419,8 +441,9 @@ TEST_F(OndrikWindowTest, HostCloseWithoutAVehicleAsks) {
     TfrmOndrik& window = Open(true);
     m_services.AnswerNextBox(mrNo);
     Control<QPushButton>("btnClose").click();
-    EXPECT_EQ(BoxTexts(), std::vector<std::string>{"No data will be passed back to Pollark without a "
-                                                   "valid vehicle.  Do you want to cancel the lookup?"});
+    EXPECT_EQ(BoxTexts(),
+              std::vector<std::string>{"No data will be passed back to Pollark without a "
+                                       "valid vehicle.  Do you want to cancel the lookup?"});
     EXPECT_TRUE(window.isVisible());
     // No VIN at the start: the year, make and model search was in use.
     EXPECT_EQ(window.focusWidget(), &Control<QComboBox>("lstYear"));
@@ -464,10 +487,55 @@ TEST_P(StandaloneCloseTest, WritesUseOrigSymbolAndAnswersTheResult) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, StandaloneCloseTest,
-    ::testing::Values(
-        TStandaloneCloseCase{"NothingShown", false, false, "UseOrigSymbol=0", QDialog::Rejected},
-        TStandaloneCloseCase{"OriginalAndVehicle", true, true, "UseOrigSymbol=1", QDialog::Accepted}),
+    ::testing::Values(TStandaloneCloseCase{"NothingShown", false, false, "UseOrigSymbol=0",
+                                           QDialog::Rejected},
+                      TStandaloneCloseCase{"OriginalAndVehicle", true, true, "UseOrigSymbol=1",
+                                           QDialog::Accepted}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// ---- Printing -----------------------------------------------------------------
+
+std::string PdfText(const std::string& pdf) {
+    std::string text;
+    if (FILE* in = popen(("pdftotext '" + pdf + "' - 2>/dev/null").c_str(), "r")) {
+        char buffer[4096];
+        for (size_t n; (n = fread(buffer, 1, sizeof buffer, in)) > 0;) text.append(buffer, n);
+        pclose(in);
+    }
+    return text;
+}
+
+// Print (menu item) goes to the print dialog with the record shown and the
+// "Show all Detail Items" state; printed to a PDF file and read back.
+TEST_F(OndrikWindowTest, PrintsTheVehicleShown) {
+    Open(false);
+    SearchVin(kVin);
+    for (const bool showAll : {false, true}) {
+        if (Control<QCheckBox>("chkShowAllDetail").isChecked() != showAll) {
+            Control<QCheckBox>("chkShowAllDetail").click();
+        }
+        const std::string pdf = m_folder.Path() + (showAll ? "all.pdf" : "some.pdf");
+        WhenModal<QPrintDialog>([pdf](QPrintDialog& dialog) {
+            auto* printers = dialog.findChild<QComboBox*>("printers");
+            const int toFile = printers ? printers->findText("Print to File (PDF)") : -1;
+            if (toFile < 0) {
+                ADD_FAILURE() << "the print dialog offers no printing to a file";
+                dialog.reject();
+                return;
+            }
+            printers->setCurrentIndex(toFile);
+            if (auto* name = dialog.findChild<QLineEdit*>("filename")) {
+                name->setText(QString::fromStdString(pdf));
+            }
+            dialog.accept();
+        });
+        m_window->findChild<QAction*>("mnuPrint")->trigger();
+        const std::string text = PdfText(pdf);
+        EXPECT_NE(text.find("Vehicle Detail Report for 2005"), std::string::npos) << text;
+        EXPECT_NE(text.find("Model Year"), std::string::npos) << text;
+        EXPECT_EQ(text.find("State Exceptions") != std::string::npos, showAll) << text;
+    }
+}
 
 // ---- Menu and help -------------------------------------------------------------
 
@@ -476,8 +544,10 @@ TEST_F(OndrikWindowTest, HelpBoxWebUpdateAndAbout) {
     Control<QPushButton>("Button1").click();
     ASSERT_EQ(m_services.Boxes().size(), 1u);
     const std::string help = m_services.Boxes()[0].request.text;
-    EXPECT_EQ(help.rfind("MA Auto rules require the use of the original symbol under certain", 0), 0u);
-    EXPECT_NE(help.find("are true:\r\r- The policy year is BEFORE 2006\r- The vehicle"), std::string::npos);
+    EXPECT_EQ(help.rfind("MA Auto rules require the use of the original symbol under certain", 0),
+              0u);
+    EXPECT_NE(help.find("are true:\r\r- The policy year is BEFORE 2006\r- The vehicle"),
+              std::string::npos);
 
     m_services.AnswerNextBox(mrNo);
     m_window->findChild<QAction*>("mnuWebUpdate")->trigger();
@@ -521,7 +591,8 @@ struct TQuickCase {
     std::vector<std::string> boxes;
 };
 
-class QuickLookupTest : public OndrikWindowTest, public ::testing::WithParamInterface<TQuickCase> {};
+class QuickLookupTest : public OndrikWindowTest,
+                        public ::testing::WithParamInterface<TQuickCase> {};
 
 TEST_P(QuickLookupTest, SilentLookupByTheRecordsVin) {
     const TQuickCase& c = GetParam();
@@ -540,7 +611,7 @@ TEST_P(QuickLookupTest, SilentLookupByTheRecordsVin) {
         EXPECT_EQ(DateOf(m_record->EffectiveDate), QDate(2024, 1, 15));
     } else {
         // The window that follows opens on the host's year and make.
-        EXPECT_EQ(m_record->ModelYear, 1999);
+        EXPECT_EQ(yarvel_test::Val(m_record->ModelYear), 1999);
         EXPECT_EQ(RecordText(m_record->Make), "Honda");
     }
     // The engine's own boxes are back on afterwards.
@@ -554,18 +625,26 @@ TEST_P(QuickLookupTest, SilentLookupByTheRecordsVin) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, QuickLookupTest,
-    ::testing::Values(
-        TQuickCase{"NoVin", "", -2, false, "", {}},
-        TQuickCase{"ShortVin", "TEST0", -2, false, "",
-                   {"VIN must be at least 9 characters in order for a lookup to occur"}},
-        TQuickCase{"UnknownVinQuietly", kUnknownVin, -2, false, "", {}},
-        TQuickCase{"OneVehicle", kVin, -2, true, "LX", {}},
-        TQuickCase{"SeveralChosen", kTwoVin, 1, true, "EX", {}},
-        // Cancelled: what the engine's own load found stands.
-        TQuickCase{"SeveralCancelled", kTwoVin, -1, true, "LX", {}},
-        TQuickCase{"LoadFailedPartWay", kBrokenVin, -2, false, "",
-                   {"YARVEL.DLL Error: '1A' is not a valid integer value",
-                    "YARVEL.DLL Error: '1A' is not a valid integer value"}}),
+    ::testing::Values(TQuickCase{"NoVin", "", -2, false, "", {}},
+                      TQuickCase{
+                          "ShortVin",
+                          "TEST0",
+                          -2,
+                          false,
+                          "",
+                          {"VIN must be at least 9 characters in order for a lookup to occur"}},
+                      TQuickCase{"UnknownVinQuietly", kUnknownVin, -2, false, "", {}},
+                      TQuickCase{"OneVehicle", kVin, -2, true, "LX", {}},
+                      TQuickCase{"SeveralChosen", kTwoVin, 1, true, "EX", {}},
+                      // Cancelled: what the engine's own load found stands.
+                      TQuickCase{"SeveralCancelled", kTwoVin, -1, true, "LX", {}},
+                      TQuickCase{"LoadFailedPartWay",
+                                 kBrokenVin,
+                                 -2,
+                                 false,
+                                 "",
+                                 {"YARVEL.DLL Error: '1A' is not a valid integer value",
+                                  "YARVEL.DLL Error: '1A' is not a valid integer value"}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(OndrikWindowTest, ShowLookupAnswersWhetherAVehicleWasAccepted) {
@@ -586,7 +665,7 @@ TEST_F(OndrikWindowTest, ShowLookupAnswersWhetherAVehicleWasAccepted) {
         });
         EXPECT_EQ(m_lookup->ShowLookup(*m_record), row.accepted) << row.vin;
         if (row.accepted) {
-            EXPECT_EQ(m_record->ModelYear, 2005);
+            EXPECT_EQ(yarvel_test::Val(m_record->ModelYear), 2005);
         }
     }
 }
