@@ -114,10 +114,11 @@ TEST_P(VinLookupTest, ListsTheCandidatesInEffectAndTakesTheChoice) {
     EXPECT_EQ(found, *c.taken != '\0');
     EXPECT_EQ(RecordText(record->ModelInfo), *c.taken ? c.taken : "before");
     if (found) {
-        EXPECT_EQ(record->EffectiveDate, m_date);
+        // Packed record fields are copied: the assertions bind references.
+        EXPECT_EQ(double{record->EffectiveDate}, m_date);
     }
     EXPECT_EQ(BoxTexts().size(), c.errorBoxes) << ::testing::PrintToString(BoxTexts());
-    EXPECT_EQ(record->RecordType, 1);
+    EXPECT_EQ(int32_t{record->RecordType}, 1);
 }
 
 const char kLater[] = "0125";  // in effect only from January 2025
@@ -214,14 +215,14 @@ TEST_F(LookupProceduresTest, YearMakeModelWithOneSubModel) {
     TRecordingChooser chooser;
     EXPECT_TRUE(LookupByYMM(*record, nullptr, "2005", "HOND", Padded("SOLO"), chooser));
     EXPECT_EQ(RecordText(record->VIN), "ONESUB01&5");
-    EXPECT_EQ(record->ModelYear, 2005);
-    EXPECT_EQ(record->Symbol, 12);
+    EXPECT_EQ(int32_t{record->ModelYear}, 2005);
+    EXPECT_EQ(int32_t{record->Symbol}, 12);
     EXPECT_TRUE(chooser.Asked.empty());
 
     // A load the engine reports as failed is no vehicle, though it set the year.
     TVinRecordPtr broken = LookupRecord("");
     EXPECT_FALSE(LookupByYMM(*broken, nullptr, "2005", "HOND", Padded("BROKEN"), chooser));
-    EXPECT_EQ(broken->ModelYear, 2005);
+    EXPECT_EQ(int32_t{broken->ModelYear}, 2005);
     EXPECT_EQ(BoxTexts(),
               std::vector<std::string>{"YARVEL.DLL Error: '1A' is not a valid integer value"});
 }
@@ -243,7 +244,7 @@ TEST_F(LookupProceduresTest, YearMakeModelChoiceByVinPattern) {
               (std::vector<std::string>{"MULTI001&5", "MULTI002&5"}));
     EXPECT_EQ(RecordText(record->VIN), "MULTI002&5");
     EXPECT_EQ(RecordText(record->ModelInfo), "EXL");
-    EXPECT_EQ(record->Symbol, 12);
+    EXPECT_EQ(int32_t{record->Symbol}, 12);
 
     TRecordingChooser cancel(-1);
     TVinRecordPtr cancelled = LookupRecord("");
