@@ -19,6 +19,16 @@ std::string UpperCase(std::string text) {
     return text;
 }
 
+// The production index beside a table, as the engine finds it.
+std::string IndexNameOf(const std::string& table) {
+    const size_t slash = table.rfind('/');
+    const std::string folder = slash == std::string::npos ? "." : table.substr(0, slash + 1);
+    std::string base = table.substr(slash == std::string::npos ? 0 : slash + 1);
+    if (const size_t dot = base.rfind('.'); dot != std::string::npos && dot > 0) base.erase(dot);
+    const std::string found = platform::FindFileNoCase(folder, base + ".cdx");
+    return found.empty() ? folder + base + ".cdx" : found;
+}
+
 }  // namespace
 
 // --- TTableHolder ---------------------------------------------------------
@@ -48,8 +58,17 @@ void TCBTable::Open() {
     m_handle = CodeBase::Open(m_database.Engine(), FullName().c_str());
     m_database.SetReadOnly(remembered);
     if (m_handle == nullptr) {
+        const int code = m_database.GetErrorCode();
+        if (code == XB_E_PAIR) {
+            // A data folder updated half-way: name both files, since either
+            // may be the stale one.
+            throw ECBDBError(FormatText(
+                "Error opening table %s: its index %s was built for another version of the "
+                "table - error code: %d",
+                FullName().c_str(), IndexNameOf(FullName()).c_str(), code));
+        }
         throw ECBDBError(FormatText("Error opening table %s%s - error code: %d", m_path.c_str(),
-                                    m_fileName.c_str(), m_database.GetErrorCode()));
+                                    m_fileName.c_str(), code));
     }
     m_isOpen = true;
 }

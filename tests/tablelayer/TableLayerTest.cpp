@@ -177,6 +177,44 @@ TEST_F(TableLayerTest, AddTableFailures) {
     EXPECT_EQ(code4readOnly(m_db.Engine(), 0), 0) << "the engine's mode was restored too";
 }
 
+// An index stamped with the table state it was built for opens only with
+// that state: a folder updated half-way is an error naming both files.
+TEST_F(TableLayerTest, IndexBuiltForAnotherTableStateIsRefusedNamingBoth) {
+    const std::string table = xbtest::ReadFileBytes(m_folder.File("codes.dbf"));
+    const std::string index = xbtest::ReadFileBytes(m_folder.File("codes.cdx"));
+    auto stamped = [&](size_t changedAt) {
+        std::string pair = std::string(XB_PAIR_MARK, 4) + table.substr(1, 11) + table.substr(20, 8);
+        if (changedAt < pair.size()) pair[changedAt] ^= 0x01;
+        std::string bytes = index;
+        bytes.replace(XB_PAIR_AT, pair.size(), pair);
+        return bytes;
+    };
+    struct TCase {
+        const char* name;
+        size_t changedAt;  // in the stamp; past it: unchanged
+        bool opens;
+    };
+    const TCase cases[] = {
+        {"the same state", 99, true},      {"another update date", 4 + 2, false},
+        {"another record count", 4 + 3, false}, {"another record length", 4 + 9, false},
+        {"other contents", 4 + 11 + 5, false},  {"no stamp mark", 0, true},
+    };
+    const std::string refused = "Error opening table " + m_folder.Path() +
+                                "codes.dbf: its index " + m_folder.Path() +
+                                "codes.cdx was built for another version of the table - "
+                                "error code: -92";
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        m_folder.Write("codes.cdx", stamped(c.changedAt));
+        int32_t id = 0;
+        if (c.opens) {
+            EXPECT_TRUE(m_db.AddTable("codes.dbf", m_folder.Path(), true, id)->IsOpen());
+        } else {
+            ExpectMessage([&] { m_db.AddTable("codes.dbf", m_folder.Path(), true, id); }, refused);
+        }
+    }
+}
+
 TEST_F(TableLayerTest, FieldsAndErrorsOfAByteByByteTable) {
     int32_t id = 0;
     TCBTable* table = m_db.AddTable("codes.dbf", m_folder.Path(), true, id);

@@ -1,6 +1,7 @@
 #include "ToolTestSupport.h"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -53,7 +54,7 @@ bool FileExists(const std::string& path) {
     return access(path.c_str(), F_OK) == 0;
 }
 
-TRun RunProgram(const std::vector<std::string>& argv) {
+TRun RunProgram(const std::vector<std::string>& argv, long killAfterMicroseconds) {
     TTempDir capture;
     std::string outPath = capture.File("out");
     std::string errPath = capture.File("err");
@@ -71,6 +72,10 @@ TRun RunProgram(const std::vector<std::string>& argv) {
         args.push_back(nullptr);
         execv(args[0], args.data());
         _exit(127);
+    }
+    if (killAfterMicroseconds >= 0) {
+        usleep(static_cast<useconds_t>(killAfterMicroseconds));
+        kill(pid, SIGKILL);  // harmless when it has ended: it is not reaped yet
     }
     int status = 0;
     while (waitpid(pid, &status, 0) < 0) {

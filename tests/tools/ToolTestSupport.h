@@ -28,8 +28,10 @@ struct TRun {
     std::string err;
 };
 
-// Runs argv[0] (a path) with the arguments; waits for it.
-TRun RunProgram(const std::vector<std::string>& argv);
+// Runs argv[0] (a path) with the arguments; waits for it. With
+// `killAfterMicroseconds` >= 0 the program is killed (SIGKILL) that long
+// after it started, unless it has finished by then.
+TRun RunProgram(const std::vector<std::string>& argv, long killAfterMicroseconds = -1);
 
 void WriteFile(const std::string& path, const std::string& bytes);
 std::string ReadFile(const std::string& path);

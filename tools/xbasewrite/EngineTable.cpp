@@ -17,6 +17,9 @@ std::string EngineErrorText(int code) {
         case XB_E_INDEX:
             text = "the index file is damaged or not an index";
             break;
+        case XB_E_PAIR:
+            text = "the index was built for another version of the table";
+            break;
         case XB_E_COLLATE:
             text = "the index uses a collation that cannot be ordered";
             break;
