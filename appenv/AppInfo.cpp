@@ -116,6 +116,7 @@ void TAppInfo::SetupDataPaths() {
     SetDataPath(dataPath);
     if (!m_quotePathIsAlternate) {
         m_quotePath = m_dataPath;
-        if (platform::FileExists(m_dataPath + "qtfolder.def")) m_quotePath += "Quotes" + kDelim;
+        if (!platform::FindFileNoCase(m_dataPath, "qtfolder.def").empty())
+            m_quotePath += "Quotes" + kDelim;
     }
 }

@@ -265,7 +265,13 @@ TCBTable* TCBDatabase::AddTable(const std::string& fileName, const std::string& 
         throw ECBDBError(FormatText("Table name %s is longer than %d characters.", fullName.c_str(),
                                     static_cast<int>(TCBTable::kMaxFullName)));
     }
-    if (!platform::FileExists(fullName)) {
+    // Data folders copied from other file systems come in any letter case.
+    std::string actualName = fileName;
+    if (!platform::FileExists(fullName) && fileName.find('/') == std::string::npos) {
+        const std::string found = platform::FindFileNoCase(path.empty() ? "." : path, fileName);
+        if (!found.empty()) actualName = found.substr(found.rfind('/') + 1);
+    }
+    if (!platform::FileExists(path + actualName)) {
         std::string message = "Cannot add table to database that does not exist\r\nTable, " +
                               path + fileName + ", not found.";
         // A wrong folder in the host ini is the usual cause: say so.
@@ -275,7 +281,7 @@ TCBTable* TCBDatabase::AddTable(const std::string& fileName, const std::string& 
     }
     auto holder = std::make_unique<TTableHolder>(*this);
     TCBTable& table = holder->Table();
-    table.m_fileName = fileName;
+    table.m_fileName = actualName;
     table.m_path = path;
     ++m_lastTableID;
     table.m_tableID = m_lastTableID;

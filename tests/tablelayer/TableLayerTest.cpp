@@ -177,6 +177,18 @@ TEST_F(TableLayerTest, AddTableFailures) {
     EXPECT_EQ(code4readOnly(m_db.Engine(), 0), 0) << "the engine's mode was restored too";
 }
 
+// Data folders arrive in any letter case; the name asked for is found.
+TEST_F(TableLayerTest, TableFoundWithoutRegardToLetterCase) {
+    std::filesystem::rename(m_folder.File("codes.dbf"), m_folder.File("CODES.DBF"));
+    std::filesystem::rename(m_folder.File("codes.cdx"), m_folder.File("Codes.CDX"));
+    int32_t id = 0;
+    TCBTable* table = m_db.AddTable("codes.dbf", m_folder.Path(), true, id);
+    ASSERT_TRUE(table->IsOpen());
+    EXPECT_EQ(table->FileName(), "CODES.DBF");
+    table->Top();
+    EXPECT_FALSE(table->Eof());
+}
+
 // An index stamped with the table state it was built for opens only with
 // that state: a folder updated half-way is an error naming both files.
 TEST_F(TableLayerTest, IndexBuiltForAnotherTableStateIsRefusedNamingBoth) {

@@ -18,6 +18,9 @@
 
 namespace platform {
 
+// The file a profile name stands for: a bare name lies in the Windows
+// directory; an existing file whose name differs only in letter case is
+// taken as that file.
 PLATFORM_API std::string ResolveProfileFile(const std::string& file);
 
 PLATFORM_API std::string ReadProfileString(const std::string& file, const std::string& section,
