@@ -21,7 +21,11 @@ bool Modify(const std::string& file, std::string* error,
             const std::function<bool(IniText&)>& change) {
     const std::string path = ResolveProfileFile(file);
     std::string text;
-    const bool existed = ReadWholeFile(path, text);
+    const bool existed = ReadWholeFile(path, text, error);
+    // Only a file that is not there starts empty: one that could not be
+    // read would be replaced by a file holding nothing but the new key.
+    if (!existed && (FileExists(path) || DirectoryExists(path))) return false;
+    if (error != nullptr) error->clear();
     IniText ini = IniText::Parse(existed ? text : std::string());
     if (!change(ini) && existed) return true;
     return WriteFileAtomic(path, ini.Text(), error);
