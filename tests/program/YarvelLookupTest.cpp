@@ -198,6 +198,18 @@ TEST_F(YarvelLookupTest, DataFolderGivenOnTheCommandLine) {
     const std::string savedTmp = oldTmp ? oldTmp : "";
     setenv("TMPDIR", tmp.c_str(), 1);
 
+    // Folders of earlier runs: one killed (its process is gone), one running.
+    pid_t gone = 0;
+    char truePath[] = "/bin/true";
+    char* trueArgv[] = {truePath, nullptr};
+    ASSERT_EQ(posix_spawn(&gone, truePath, nullptr, nullptr, trueArgv, environ), 0);
+    waitpid(gone, nullptr, 0);
+    const std::string killed = tmp + "yarvel-lookup." + std::to_string(gone) + ".AbC123";
+    const std::string running = tmp + "yarvel-lookup." + std::to_string(getpid()) + ".XyZ789";
+    std::filesystem::create_directories(killed);
+    std::filesystem::create_directories(running);
+    m_folder.Write("tmp/yarvel-lookup." + std::to_string(gone) + ".AbC123/Pollark.Ini", "");
+
     // A copy of the sample tables elsewhere is found through the generated host ini.
     std::filesystem::copy(SAMPLE_DATA_DIR, m_folder.Path() + "my data");
     const TRun run = Run({"--data", m_folder.Path() + "my data", kUnambiguousVin});
@@ -213,6 +225,9 @@ TEST_F(YarvelLookupTest, DataFolderGivenOnTheCommandLine) {
     EXPECT_NE(run.out.find("\nMake=Chrysler\n"), std::string::npos);
     EXPECT_EQ(empty.status, 3);
     EXPECT_NE(empty.err.find("yarvel-lookup: the engine did not start"), std::string::npos);
+    EXPECT_FALSE(std::filesystem::exists(killed)) << "the killed run's folder is removed";
+    EXPECT_TRUE(std::filesystem::exists(running)) << "a running one's folder is kept";
+    std::filesystem::remove(running);
     EXPECT_TRUE(std::filesystem::is_empty(tmp)) << "temporary Windows directory left behind";
 }
 
