@@ -45,6 +45,7 @@ int32_t StrToIntTrimmed(const std::string& text);
 // The whole text follows the integer text syntax (leading spaces only).
 bool IsIntegerText(const std::string& text);
 // Halves (and anything within 0.0001 below a half) round away from zero.
+// NaN, infinities and values beyond the 64-bit range raise EConvertError.
 int64_t RoundHalfUp(double x);
 
 inline std::string IfThenStr(bool condition, const std::string& whenTrue,
