@@ -15,6 +15,7 @@
 
 #include "ToolTestSupport.h"
 #include "VehicleFixture.h"
+#include "XbaseFixtures.h"
 #include "xbase.h"
 
 namespace {
@@ -552,6 +553,43 @@ TEST(Tools, BuildKilledAtAnyMomentLeavesAConsistentPairOrAnError) {
     EXPECT_EQ(dir.Entries(),
               (std::vector<std::string>{"big.csv", "s.txt", "small.csv", "veh.cdx", "veh.dbf"}));
     RecordProperty("refused_pairs", refused);
+}
+
+// Tables from elsewhere: flagged for a production index that did not come
+// along, with deleted records. The dump lists them (live records only unless
+// asked) and says the index is missing; only --tag needs it.
+TEST(Tools, DbfdumpListsATableWhoseIndexIsMissing) {
+    const struct {
+        const char* name;
+        uint8_t version;
+    } cases[] = {{"dBase IV, flagged for its .mdx", 0x03}, {"Visual FoxPro, for its .cdx", 0x30}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        TTempDir dir;
+        xbtest::TableDef def;
+        def.version = c.version;
+        def.flags = 0x01;
+        def.fields = {{"NAME", 'C', 5}};
+        def.records = {{"A"}, {"B"}, {"C"}};
+        def.deleted = {2};
+        WriteFile(dir.File("t.dbf"), xbtest::DbfBytes(def));
+        const std::string missing = "its production index is missing";
+
+        TRun csv = RunProgram({kDbfdump, "--csv", dir.File("t.dbf")});
+        EXPECT_EQ(csv.status, 0) << csv.err;
+        EXPECT_EQ(csv.out, "NAME\nA\nC\n");
+        EXPECT_NE(csv.err.find(missing), std::string::npos) << csv.err;
+        TRun all = RunProgram({kDbfdump, "--csv", "--deleted", dir.File("t.dbf")});
+        EXPECT_EQ(all.out, "*,NAME\n,A\n*,B\n,C\n") << all.err;
+        TRun both = RunProgram({kDbfdump, dir.File("t.dbf")});
+        EXPECT_EQ(both.status, 0) << both.err;
+        EXPECT_EQ(both.out, "field NAME C 5\n\nNAME\nA\nC\n");
+        TRun tag = RunProgram({kDbfdump, "--tag", "NAME", dir.File("t.dbf")});
+        EXPECT_EQ(tag.status, 1);
+        EXPECT_NE(tag.err.find("has no tag NAME (its production index is missing)"),
+                  std::string::npos)
+            << tag.err;
+    }
 }
 
 TEST(Tools, DbfdumpAndReindexRejectBadCommandLines) {

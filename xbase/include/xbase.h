@@ -84,6 +84,10 @@ XBASE_API int code4optSuspend(XBENGINE* engine);    /* off: cached pages and rec
 XBASE_API int code4indexCacheSize(XBENGINE* engine, long bytes);
 XBASE_API int code4errorCode(XBENGINE* engine, int newCode); /* returns the code, sets newCode */
 XBASE_API int code4readOnly(XBENGINE* engine, int on); /* returns the previous mode            */
+/* Whether d4open opens the production index (on until set). Off, a table
+ * opens without it even when flagged for one that is missing, and has no
+ * tags. Returns the previous setting. */
+XBASE_API int code4autoOpen(XBENGINE* engine, int on);
 
 /* Tables. d4open takes the full path of the .dbf file; null on failure. */
 XBASE_API XBDATA* d4open(XBENGINE* engine, const char* path);
