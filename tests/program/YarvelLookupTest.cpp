@@ -128,6 +128,28 @@ TEST_F(YarvelLookupTest, UnknownAndTooShortVins) {
         << shortVin.out;
 }
 
+// A damaged record among the candidates is an error with the error status,
+// never "No vehicle found".
+TEST_F(YarvelLookupTest, DamagedCandidateIsAnError) {
+    const std::string data = m_folder.Path() + "data";
+    std::filesystem::copy(SAMPLE_DATA_DIR, data);
+    std::string table = m_folder.Read("data/Yarvel.dbf");
+    const size_t headerLength = uint8_t(table[8]) | uint8_t(table[9]) << 8;
+    const size_t recordLength = uint8_t(table[10]) | uint8_t(table[11]) << 8;
+    size_t at = headerLength;
+    while (at + recordLength <= table.size() && table.compare(at + 1, 10, "1HGCM566&5") != 0)
+        at += recordLength;
+    ASSERT_LT(at + recordLength, table.size()) << "the sample holds the VIN's candidates";
+    table[at] = 'X';  // a deletion mark neither " " nor "*"
+    m_folder.Write("data/Yarvel.dbf", table);
+
+    const TRun run = Run({"--data", data, kSeveralVin});
+    EXPECT_EQ(run.status, 3) << run.out;
+    EXPECT_EQ(run.out.find("No vehicle found"), std::string::npos) << run.out;
+    EXPECT_NE(run.err.find("Codebase Error Code = -80"), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("yarvel-lookup: the engine reported an error"), std::string::npos);
+}
+
 TEST_F(YarvelLookupTest, YearMakeAndModel) {
     // One sub-model: its data, under its VIN pattern, as the program stores it.
     const TRun one = Run({"--year", "2006", "--make", "chrysler", "--model", "300"});
