@@ -18,10 +18,15 @@ int ShowBox(const std::string& text, const char* caption, platform::MsgIcon icon
         CursorGuard() { platform::SetScreenCursor(platform::crDefault); }
         ~CursorGuard() { platform::SetScreenCursor(saved); }
     } guard;
-    return platform::ShowMessageBox({text, caption, icon, buttons, 0});
+    return ShowMessage(text, caption, icon, buttons);
 }
 
 }  // namespace
+
+int ShowMessage(const std::string& text, const std::string& caption, platform::MsgIcon icon,
+                platform::MsgButtons buttons) {
+    return platform::ShowMessageBox({text, caption, icon, buttons, 0});
+}
 
 void ShowInfoMessage(const std::string& text) {
     ShowBox(text, "Information", platform::MsgIcon::Information, platform::MsgButtons::OK);

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "Exception.h"
+#include "platform/Services.h"
 
 // Raised by StrToIntTrimmed: "'%s' is not a valid integer value".
 class EConvertError : public Exception {
@@ -21,6 +22,10 @@ public:
 void ShowInfoMessage(const std::string& text);   // "Information", OK
 void ShowErrorMessage(const std::string& text);  // "Error", OK
 bool AskYesNo(const std::string& text);          // "Confirm", Yes/No; true for Yes
+// Any other box, through the platform's box service (the cursor is left as it
+// is); returns the answer (mrOK, mrYes, ...). What the handler throws propagates.
+int ShowMessage(const std::string& text, const std::string& caption, platform::MsgIcon icon,
+                platform::MsgButtons buttons = platform::MsgButtons::OK);
 
 // The Windows directory trimmed of blanks and control characters, followed by
 // one separator, always appended.
