@@ -84,7 +84,9 @@ TEST_P(DamageTest, WalksEndAndTheDamageIsAnError) {
         ++steps;
     }
     EXPECT_LE(steps, 3) << "the VIN walk ends within the VIN's candidates";
-    if (!damaged) EXPECT_EQ(steps, 3);
+    if (!damaged) {
+        EXPECT_EQ(steps, 3);
+    }
     EXPECT_EQ(Errors() > 0, c.vinBroken) << ::testing::PrintToString(BoxTexts());
     EXPECT_EQ(NotFound(), 0) << ::testing::PrintToString(BoxTexts());
     ClearBoxes();
@@ -96,7 +98,9 @@ TEST_P(DamageTest, WalksEndAndTheDamageIsAnError) {
         ++steps;
     }
     EXPECT_LE(steps, kRecords) << "the sub-model walk ends within the table";
-    if (!damaged) EXPECT_EQ(steps, kRecords);
+    if (!damaged) {
+        EXPECT_EQ(steps, kRecords);
+    }
     EXPECT_EQ(Errors() > 0, damaged) << ::testing::PrintToString(BoxTexts());
     ClearBoxes();
 
