@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cctype>
 #include <fstream>
 #include <set>
 #include <sstream>
@@ -104,7 +105,16 @@ INSTANTIATE_TEST_SUITE_P(
                              text += "field F" + std::to_string(i) + " C 254\n";
                          return text;
                      }(),
-                     "more than 255 fields"}));
+                     "more than 255 fields"}),
+    // Named by the schema's last line: the messages repeat.
+    [](const auto& info) {
+        std::string text = info.param.text;
+        while (!text.empty() && text.back() == '\n') text.pop_back();
+        text = text.substr(text.rfind('\n') + 1);
+        std::string name;
+        for (char c : text) name += std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
+        return name + "_" + std::to_string(info.index);
+    });
 
 // The README's schema excerpt is what the sample data folder's schema says.
 TEST(Schema, ReadmeExcerptIsTakenFromTheSampleSchema) {
