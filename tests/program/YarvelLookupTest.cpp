@@ -1,16 +1,12 @@
 // Runs the built yarvel-lookup on the sample data, as support would.
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <filesystem>
 
+#include "TestSupport.h"
 #include "platform/TempFolder.h"
-
-extern char** environ;
 
 namespace {
 
@@ -21,37 +17,11 @@ const char kUnambiguousVin[] = "1C3LA36A16N123456";  // 2006 Chrysler 300, one d
 const char kSeveralVin[] = "1HGCM56635A123456";      // 2005 Honda Accord LX, EX and EX-L
 const char kUnknownVin[] = "1FAKE00000A000000";
 
-struct TRun {
-    int status = -1;
-    std::string out, err;
-};
-
 class YarvelLookupTest : public ::testing::Test {
 protected:
     TRun Run(std::vector<std::string> args) {
         args.insert(args.begin(), YARVEL_LOOKUP);
-        std::vector<char*> argv;
-        for (auto& a : args) argv.push_back(a.data());
-        argv.push_back(nullptr);
-        const std::string out = m_folder.Path() + "stdout", err = m_folder.Path() + "stderr";
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-        posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                         0600);
-        posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                         0600);
-        pid_t pid = 0;
-        TRun run;
-        if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) == 0) {
-            int status = 0;
-            waitpid(pid, &status, 0);
-            run.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-        }
-        posix_spawn_file_actions_destroy(&actions);
-        run.out = m_folder.Read("stdout");
-        run.err = m_folder.Read("stderr");
-        return run;
+        return RunProgram(args);
     }
 
     static std::vector<std::string> SplitLines(const std::string& text) {
@@ -221,11 +191,7 @@ TEST_F(YarvelLookupTest, DataFolderGivenOnTheCommandLine) {
     setenv("TMPDIR", tmp.c_str(), 1);
 
     // Folders of earlier runs: one killed (its process is gone), one running.
-    pid_t gone = 0;
-    char truePath[] = "/bin/true";
-    char* trueArgv[] = {truePath, nullptr};
-    ASSERT_EQ(posix_spawn(&gone, truePath, nullptr, nullptr, trueArgv, environ), 0);
-    waitpid(gone, nullptr, 0);
+    const int gone = RunProgram({"true"}).pid;
     const std::string killed = tmp + "yarvel-lookup." + std::to_string(gone) + ".AbC123";
     const std::string running = tmp + "yarvel-lookup." + std::to_string(getpid()) + ".XyZ789";
     std::filesystem::create_directories(killed);

@@ -9,6 +9,7 @@
 
 #include "Cbdb.h"
 #include "Sortlist.h"
+#include "TestSupport.h"
 #include "XbaseFixtures.h"
 
 namespace {
@@ -18,15 +19,10 @@ using xbtest::TempFolder;
 
 const std::string kFoxPro = std::string(ONDRIK_REFERENCE_DIR) + "/foxpro/";
 
-// Expects the call to raise exactly this message.
+// Expects the call to raise exactly this message (a table layer error).
 template <typename Error = ECBDBError, typename Call>
 void ExpectMessage(Call&& call, const std::string& message) {
-    try {
-        call();
-        ADD_FAILURE() << "nothing raised; expected: " << message;
-    } catch (const Error& e) {
-        EXPECT_EQ(e.Message(), message);
-    }
+    ::ExpectMessage<Error>(std::forward<Call>(call), message);
 }
 
 // --- TSortedList -----------------------------------------------------------
