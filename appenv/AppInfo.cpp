@@ -47,7 +47,6 @@ TAppInfo::~TAppInfo() {
     m_cursorList.reset();
     m_preferences.reset();
     FreeLogger();
-    DestroyHook();
 }
 
 void TAppInfo::StartLog() {
@@ -88,7 +87,6 @@ void TAppInfo::SetupPaths() {
     if (win.size() > 255) win.resize(255);
     m_userWinPath = platform::TrimBlanks(win);
     AddTrailingBackslash(m_userWinPath);
-    AfterSetupPaths();
     m_paths->PublishPath("AppPath", m_appPath);
     m_paths->PublishPath("UserWinPath", m_userWinPath);
     m_paths->PublishPath("DataPath", m_dataPath);
@@ -116,6 +114,7 @@ void TAppInfo::SetupDataPaths() {
     SetDataPath(dataPath);
     if (!m_quotePathIsAlternate) {
         m_quotePath = m_dataPath;
-        if (platform::FileExists(m_dataPath + "qtfolder.def")) m_quotePath += "Quotes" + kDelim;
+        if (!platform::FindFileNoCase(m_dataPath, "qtfolder.def").empty())
+            m_quotePath += "Quotes" + kDelim;
     }
 }

@@ -39,13 +39,15 @@ public:
     TAppInfo(const TAppInfo&) = delete;
     TAppInfo& operator=(const TAppInfo&) = delete;
 
-    virtual std::string GetIniFileName() const { return m_iniFileName; }
+    // Not virtual: the constructor computes the paths, and a call there
+    // never reaches an override; nothing here is meant to be replaced.
+    std::string GetIniFileName() const { return m_iniFileName; }
     // Loads the preferences of that ini file and recomputes the paths. A
     // second call replaces the preferences with those of the new file.
-    virtual void SetIniFileName(const std::string& iniFileName);
-    virtual void SetDataPath(const std::string& folder);
-    virtual void SetupPaths();
-    virtual void SetupDataPaths();
+    void SetIniFileName(const std::string& iniFileName);
+    void SetDataPath(const std::string& folder);
+    void SetupPaths();
+    void SetupDataPaths();
 
     TCBDatabase& Database() const { return *m_database; }
     const std::string& AppPath() const { return m_appPath; }
@@ -67,12 +69,9 @@ public:
     // One log line when the log is on; nothing, at no cost, when it is off.
     void Log(const std::string& message);
 
-protected:
-    virtual void AfterSetupPaths() {}
-    virtual void DestroyHook() {}
-    virtual void Initialize();
-
 private:
+    void Initialize();
+
     std::unique_ptr<TCursorList> m_cursorList;
     TCBDatabase* m_database = nullptr;
     bool m_quotePathIsAlternate = false;

@@ -12,6 +12,7 @@
 
 #include "AppInfo.h"
 #include "Cbdb.h"
+#include "Helpers.h"
 #include "YarvelObject.h"
 #include "platform/Services.h"
 #include "yarvel.h"
@@ -47,12 +48,7 @@ struct TSessionGuard {
 
 void ReportError(const std::string& message) {
     try {
-        platform::MessageBoxRequest box;
-        box.text = "YARVEL.DLL Error: " + message;
-        box.caption = "Yarvel";
-        box.icon = platform::MsgIcon::None;
-        box.buttons = platform::MsgButtons::OK;
-        platform::ShowMessageBox(box);
+        ShowMessage("YARVEL.DLL Error: " + message, "Yarvel", platform::MsgIcon::None);
     } catch (...) {
         // A failing box must not take the caller down with it.
     }

@@ -462,12 +462,8 @@ TYarvelDifferenceSet TYarvel::DifferenceSet(const std::string& key, const std::s
 
 void TYarvel::ShowNotFound(const std::string& vin) const {
     if (SuppressMessages) return;
-    platform::MessageBoxRequest box;
-    box.text = "No vehicles were found matching VIN: " + Trim(vin);
-    box.caption = "VIN Not Found";
-    box.icon = platform::MsgIcon::Information;
-    box.buttons = platform::MsgButtons::OK;
-    platform::ShowMessageBox(box);
+    ShowMessage("No vehicles were found matching VIN: " + Trim(vin), "VIN Not Found",
+                platform::MsgIcon::Information);
 }
 
 std::string TYarvel::FindVINKey(const std::string& vin, int lastMask) {
@@ -489,14 +485,8 @@ bool TYarvel::GetRecordByVIN(TVinRecord& record) {
     // Among the records of the key, the first in VINTAG order in effect wins.
     while (!GetRecordEffective(record.EffectiveDate)) {
         if (!SeekNextKey(*Table(), key)) {
-            if (!SuppressMessages) {
-                platform::MessageBoxRequest box;
-                box.text = "Yarvel table corrupted.";
-                box.caption = "Yarvel Table";
-                box.icon = platform::MsgIcon::Warning;
-                box.buttons = platform::MsgButtons::OK;
-                platform::ShowMessageBox(box);
-            }
+            if (!SuppressMessages)
+                ShowMessage("Yarvel table corrupted.", "Yarvel Table", platform::MsgIcon::Warning);
             return false;
         }
     }

@@ -7,7 +7,7 @@
 namespace {
 
 void ShowWarning(const char* text) {
-    platform::ShowMessageBox({text, "Warning", platform::MsgIcon::Warning, platform::MsgButtons::OK});
+    ShowMessage(text, "Warning", platform::MsgIcon::Warning);
 }
 
 }  // namespace

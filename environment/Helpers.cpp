@@ -18,10 +18,15 @@ int ShowBox(const std::string& text, const char* caption, platform::MsgIcon icon
         CursorGuard() { platform::SetScreenCursor(platform::crDefault); }
         ~CursorGuard() { platform::SetScreenCursor(saved); }
     } guard;
-    return platform::ShowMessageBox({text, caption, icon, buttons, 0});
+    return ShowMessage(text, caption, icon, buttons);
 }
 
 }  // namespace
+
+int ShowMessage(const std::string& text, const std::string& caption, platform::MsgIcon icon,
+                platform::MsgButtons buttons) {
+    return platform::ShowMessageBox({text, caption, icon, buttons, 0});
+}
 
 void ShowInfoMessage(const std::string& text) {
     ShowBox(text, "Information", platform::MsgIcon::Information, platform::MsgButtons::OK);
@@ -76,5 +81,10 @@ int64_t RoundHalfUp(double x) {
     const bool negative = std::signbit(x);
     // nearbyint rounds ties to even in the default rounding mode.
     const double r = std::nearbyint(std::fabs(x) + 0.0001);
+    // Converting a value outside the integer range (or NaN) is undefined.
+    // 2^63 itself is the first magnitude that does not fit; -2^63 would, but
+    // no caller needs it.
+    if (!(r < 9223372036854775808.0))
+        throw EConvertError(FormatText("%g cannot be rounded to an integer", x));
     return static_cast<int64_t>(negative ? -r : r);
 }

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "Exception.h"
+#include "platform/Services.h"
 
 // Raised by StrToIntTrimmed: "'%s' is not a valid integer value".
 class EConvertError : public Exception {
@@ -21,6 +22,10 @@ public:
 void ShowInfoMessage(const std::string& text);   // "Information", OK
 void ShowErrorMessage(const std::string& text);  // "Error", OK
 bool AskYesNo(const std::string& text);          // "Confirm", Yes/No; true for Yes
+// Any other box, through the platform's box service (the cursor is left as it
+// is); returns the answer (mrOK, mrYes, ...). What the handler throws propagates.
+int ShowMessage(const std::string& text, const std::string& caption, platform::MsgIcon icon,
+                platform::MsgButtons buttons = platform::MsgButtons::OK);
 
 // The Windows directory trimmed of blanks and control characters, followed by
 // one separator, always appended.
@@ -45,6 +50,7 @@ int32_t StrToIntTrimmed(const std::string& text);
 // The whole text follows the integer text syntax (leading spaces only).
 bool IsIntegerText(const std::string& text);
 // Halves (and anything within 0.0001 below a half) round away from zero.
+// NaN, infinities and values beyond the 64-bit range raise EConvertError.
 int64_t RoundHalfUp(double x);
 
 inline std::string IfThenStr(bool condition, const std::string& whenTrue,

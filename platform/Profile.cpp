@@ -21,7 +21,11 @@ bool Modify(const std::string& file, std::string* error,
             const std::function<bool(IniText&)>& change) {
     const std::string path = ResolveProfileFile(file);
     std::string text;
-    const bool existed = ReadWholeFile(path, text);
+    const bool existed = ReadWholeFile(path, text, error);
+    // Only a file that is not there starts empty: one that could not be
+    // read would be replaced by a file holding nothing but the new key.
+    if (!existed && (FileExists(path) || DirectoryExists(path))) return false;
+    if (error != nullptr) error->clear();
     IniText ini = IniText::Parse(existed ? text : std::string());
     if (!change(ini) && existed) return true;
     return WriteFileAtomic(path, ini.Text(), error);
@@ -30,8 +34,16 @@ bool Modify(const std::string& file, std::string* error,
 }  // namespace
 
 std::string ResolveProfileFile(const std::string& file) {
-    if (file.find(PathDelim) != std::string::npos) return file;
-    return WindowsDirectory() + PathDelim + file;
+    const std::string path =
+        file.find(PathDelim) != std::string::npos ? file : WindowsDirectory() + PathDelim + file;
+    if (FileExists(path)) return path;
+    // Ini files are found without regard to letter case, as where they came
+    // from ("Pollark.Ini" may arrive as "pollark.ini").
+    const size_t slash = path.rfind(PathDelim);
+    const std::string found =
+        FindFileNoCase(slash == 0 ? std::string(1, PathDelim) : path.substr(0, slash),
+                       path.substr(slash + 1));
+    return found.empty() ? path : found;
 }
 
 std::string ReadProfileString(const std::string& file, const std::string& section,

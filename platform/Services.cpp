@@ -67,12 +67,15 @@ bool LooksLikeAddress(const std::string& s) {
 // blocking viewer is left behind.
 int RunXdgOpen(const ShellOpenRequest& r) {
     if (!LooksLikeAddress(r.file) && !FileExists(r.file) && !DirectoryExists(r.file)) return 2;
+    // Everything the child needs is made here: between fork and exec only
+    // async-signal-safe calls are allowed, and allocating is not one.
+    std::vector<char*> argv{const_cast<char*>("xdg-open"), const_cast<char*>(r.file.c_str()),
+                            nullptr};
+    const char* folder = r.folder.empty() ? nullptr : r.folder.c_str();
     const pid_t child = fork();
     if (child < 0) return 8;  // out of memory or resources
     if (child == 0) {
-        if (!r.folder.empty() && chdir(r.folder.c_str()) != 0) _exit(127);
-        std::vector<char*> argv{const_cast<char*>("xdg-open"), const_cast<char*>(r.file.c_str()),
-                                nullptr};
+        if (folder != nullptr && chdir(folder) != 0) _exit(127);
         pid_t grandchild = 0;
         const int rc = posix_spawnp(&grandchild, "xdg-open", nullptr, nullptr, argv.data(), environ);
         _exit(rc == 0 ? 0 : 127);

@@ -44,10 +44,8 @@ void BindEntries() {
 }
 
 void ShowPortalError(const std::string& message) {
-    platform::MessageBoxRequest box;
-    box.text = "YarvelPortal: " + message;
-    box.caption = platform::ExtractFileName(platform::ProgramFileName());
-    platform::ShowMessageBox(box);
+    ShowMessage("YarvelPortal: " + message,
+                platform::ExtractFileName(platform::ProgramFileName()), platform::MsgIcon::None);
 }
 
 // The box itself may fail (a handler that throws); unloading goes on regardless.

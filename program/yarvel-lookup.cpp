@@ -5,6 +5,11 @@
 // It runs the program's own lookup procedures; where they would ask the user
 // to choose, it prints the choice the program's dialog shows instead.
 
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -283,6 +288,28 @@ void ReportError(bool json, const std::string& message, bool usage = false) {
 
 // ---- Private host ini for --data --------------------------------------------------
 
+// A private folder is "yarvel-lookup.<pid>.<6 characters>"; one whose run
+// was killed is removed by a later run once that process is gone.
+void RemoveFoldersOfDeadRuns(const std::string& tempFolder) {
+    std::error_code ec;
+    for (const auto& entry : std::filesystem::directory_iterator(tempFolder, ec)) {
+        const std::string name = entry.path().filename().string();
+        const std::string prefix = "yarvel-lookup.";
+        if (name.rfind(prefix, 0) != 0) continue;
+        const size_t dot = name.find('.', prefix.size());
+        if (dot == std::string::npos || dot == prefix.size() || name.size() != dot + 7) continue;
+        const std::string digits = name.substr(prefix.size(), dot - prefix.size());
+        if (digits.size() > 9 || digits.find_first_not_of("0123456789") != std::string::npos)
+            continue;
+        const pid_t pid = static_cast<pid_t>(std::stol(digits));
+        struct stat st {};
+        if (pid <= 0 || pid == getpid() || lstat(entry.path().c_str(), &st) != 0 ||
+            !S_ISDIR(st.st_mode) || st.st_uid != getuid())
+            continue;
+        if (kill(pid, 0) != 0 && errno == ESRCH) std::filesystem::remove_all(entry.path(), ec);
+    }
+}
+
 class TPrivateWindowsDir {
 public:
     explicit TPrivateWindowsDir(const std::string& dataDir) {
@@ -293,7 +320,9 @@ public:
         std::string folder = data.lexically_normal().string();
         if (folder.empty() || folder.back() != platform::PathDelim) folder += platform::PathDelim;
 
-        std::string pattern = platform::TempFolder() + "yarvel-lookup.XXXXXX";
+        RemoveFoldersOfDeadRuns(platform::TempFolder());
+        std::string pattern =
+            platform::TempFolder() + "yarvel-lookup." + std::to_string(getpid()) + ".XXXXXX";
         if (!mkdtemp(pattern.data()))
             throw Exception("cannot create a temporary folder in " + platform::TempFolder());
         m_path = pattern;

@@ -363,19 +363,37 @@ void TqelXMLNode::SetNodeValue(const std::string& value) {
 
 void TqelXMLNode::SetText(const std::string& value) {
     if (!m_node) return;
-    xmlNode* text = nullptr;
+    const std::string utf8 = StorableText(value);
+    // The element's text is its text and CDATA children. Between child
+    // elements, blank text is their indentation and stays; the elements stay.
+    bool hasElements = false;
     for (xmlNode* c = FirstChildOf(m_node); c; c = c->next)
-        if (c->type == XML_TEXT_NODE) {
+        if (c->type == XML_ELEMENT_NODE) hasElements = true;
+    auto isIndentation = [&](xmlNode* c) {
+        if (!hasElements || c->type != XML_TEXT_NODE) return false;
+        for (const xmlChar* b = c->content; b && *b; ++b)
+            if (*b != ' ' && *b != '\t' && *b != '\r' && *b != '\n') return false;
+        return true;
+    };
+    xmlNode* text = nullptr;
+    for (xmlNode *c = FirstChildOf(m_node), *next = nullptr; c; c = next) {
+        next = c->next;
+        if (c->type != XML_TEXT_NODE && c->type != XML_CDATA_SECTION_NODE) continue;
+        if (isIndentation(c)) continue;
+        if (!text && c->type == XML_TEXT_NODE) {
             text = c;
-            break;
+            continue;
         }
+        // Wrappers may still point at it: kept alive until the document goes.
+        xmlUnlinkNode(c);
+        m_ownerDocument->Implementation().AdoptLooseNode(c);
+    }
     if (!text) {
         TqelXMLNode* created = m_ownerDocument->CreateTextNode("");
         text = created->m_node;
         m_ownerDocument->ReleaseNode(created);
-        LinkChild(m_node, text, nullptr);
+        LinkChild(m_node, text, hasElements ? FirstChildOf(m_node) : nullptr);
     }
-    const std::string utf8 = StorableText(value);
     xmlNodeSetContent(text, Bytes(utf8));
 }
 
@@ -844,10 +862,11 @@ std::string TqelXMLDocument::WithoutRootPrefix(const std::string& path) const {
 TqelXMLNode* TqelXMLDocument::FindNode(const std::string& path) {
     TqelXMLNode* root = Root();
     if (!root->IsAssigned()) return nullptr;
-    std::string p = path;
-    if (!p.empty() && p.front() == '/') p.erase(0, 1);
-    if (platform::SameTextNoCase(p, root->NodeName())) return root->Adopt(root->Node());
-    p = WithoutRootPrefix(p);
+    // One leading "/" is the document's; a second one names no element.
+    const std::string once = !path.empty() && path.front() == '/' ? path.substr(1) : path;
+    if (platform::SameTextNoCase(once, root->NodeName())) return root->Adopt(root->Node());
+    std::string p = WithoutRootPrefix(path);
+    if (!p.empty() && p.front() == '/') return nullptr;
     if (p.empty() || p.back() != '/') p += '/';
     return root->FindNode(p);
 }
@@ -855,12 +874,17 @@ TqelXMLNode* TqelXMLDocument::FindNode(const std::string& path) {
 bool TqelXMLDocument::PathExists(const std::string& path) {
     TqelXMLNode* root = Root();
     if (!root->IsAssigned()) return false;
-    return root->PathExists(WithoutRootPrefix(path));
+    const std::string p = WithoutRootPrefix(path);
+    return !(p.empty() || p.front() == '/') && root->PathExists(p);
 }
 
 TqelXMLNode* TqelXMLDocument::CreatePath(const std::string& path) {
     if (path.empty()) RaiseXMLDocError(-906, "Empty path string on CreatePath");
-    return Root()->CreatePath(WithoutRootPrefix(path));
+    const std::string p = WithoutRootPrefix(path);
+    // "//x" is not found as "/x"; creating it as "/x" would add one more
+    // element on every write.
+    if (!p.empty() && p.front() == '/') RaiseXMLDocError(-906, "Empty element name on CreatePath");
+    return Root()->CreatePath(p);
 }
 
 std::string TqelXMLDocument::ReadValue(const std::string& path) {

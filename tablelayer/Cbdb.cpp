@@ -19,6 +19,16 @@ std::string UpperCase(std::string text) {
     return text;
 }
 
+// The production index beside a table, as the engine finds it.
+std::string IndexNameOf(const std::string& table) {
+    const size_t slash = table.rfind('/');
+    const std::string folder = slash == std::string::npos ? "." : table.substr(0, slash + 1);
+    std::string base = table.substr(slash == std::string::npos ? 0 : slash + 1);
+    if (const size_t dot = base.rfind('.'); dot != std::string::npos && dot > 0) base.erase(dot);
+    const std::string found = platform::FindFileNoCase(folder, base + ".cdx");
+    return found.empty() ? folder + base + ".cdx" : found;
+}
+
 }  // namespace
 
 // --- TTableHolder ---------------------------------------------------------
@@ -48,8 +58,17 @@ void TCBTable::Open() {
     m_handle = CodeBase::Open(m_database.Engine(), FullName().c_str());
     m_database.SetReadOnly(remembered);
     if (m_handle == nullptr) {
+        const int code = m_database.GetErrorCode();
+        if (code == XB_E_PAIR) {
+            // A data folder updated half-way: name both files, since either
+            // may be the stale one.
+            throw ECBDBError(FormatText(
+                "Error opening table %s: its index %s was built for another version of the "
+                "table - error code: %d",
+                FullName().c_str(), IndexNameOf(FullName()).c_str(), code));
+        }
         throw ECBDBError(FormatText("Error opening table %s%s - error code: %d", m_path.c_str(),
-                                    m_fileName.c_str(), m_database.GetErrorCode()));
+                                    m_fileName.c_str(), code));
     }
     m_isOpen = true;
 }
@@ -246,7 +265,13 @@ TCBTable* TCBDatabase::AddTable(const std::string& fileName, const std::string& 
         throw ECBDBError(FormatText("Table name %s is longer than %d characters.", fullName.c_str(),
                                     static_cast<int>(TCBTable::kMaxFullName)));
     }
-    if (!platform::FileExists(fullName)) {
+    // Data folders copied from other file systems come in any letter case.
+    std::string actualName = fileName;
+    if (!platform::FileExists(fullName) && fileName.find('/') == std::string::npos) {
+        const std::string found = platform::FindFileNoCase(path.empty() ? "." : path, fileName);
+        if (!found.empty()) actualName = found.substr(found.rfind('/') + 1);
+    }
+    if (!platform::FileExists(path + actualName)) {
         std::string message = "Cannot add table to database that does not exist\r\nTable, " +
                               path + fileName + ", not found.";
         // A wrong folder in the host ini is the usual cause: say so.
@@ -256,7 +281,7 @@ TCBTable* TCBDatabase::AddTable(const std::string& fileName, const std::string& 
     }
     auto holder = std::make_unique<TTableHolder>(*this);
     TCBTable& table = holder->Table();
-    table.m_fileName = fileName;
+    table.m_fileName = actualName;
     table.m_path = path;
     ++m_lastTableID;
     table.m_tableID = m_lastTableID;

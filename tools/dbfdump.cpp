@@ -12,11 +12,14 @@
 namespace {
 
 const char kUsage[] =
-    "usage: dbfdump [--schema | --csv | --tag NAME] TABLE.dbf\n"
+    "usage: dbfdump [--schema | --csv | --tag NAME] [--deleted] TABLE.dbf\n"
     "  --schema    the fields and tags, as dbfbuild reads them\n"
-    "  --csv       the records as CSV with a header row (binary fields in hex)\n"
+    "  --csv       the live records as CSV with a header row (binary fields in hex)\n"
     "  --tag NAME  the tag's keys in index order, each with its record number\n"
-    "  Without an option: the schema, an empty line, then the CSV.\n";
+    "  --deleted   the CSV lists deleted records too, in a first column \"*\" marked\n"
+    "  Without an option: the schema, an empty line, then the CSV.\n"
+    "  A table whose production index is missing is listed without it (said on\n"
+    "  stderr); --tag then fails.\n";
 
 void PrintSchema(const TEngineTable& table) {
     XBDATA* data = table.Data();
@@ -70,10 +73,13 @@ std::string Hex(std::string_view bytes) {
     return text;
 }
 
-void PrintCsv(const TEngineTable& table) {
+// Deleted records are left out, as every xBase reader hides them; with
+// `withDeleted` they are listed too, marked in a first column "*".
+void PrintCsv(const TEngineTable& table, bool withDeleted) {
     XBDATA* data = table.Data();
     short count = d4numFields(data);
     std::vector<XBFIELD*> fields;
+    if (withDeleted) std::fputs("*,", stdout);
     for (short j = 1; j <= count; ++j) {
         fields.push_back(d4fieldJ(data, j));
         if (j > 1) std::fputc(',', stdout);
@@ -83,6 +89,10 @@ void PrintCsv(const TEngineTable& table) {
     d4tagSelectP(data, nullptr);
     int rc = d4top(data);
     for (; rc == XB_SUCCESS; rc = d4skip(data, 1)) {
+        const int deleted = d4deleted(data);
+        if (deleted < 0) break;  // the record cannot be read: reported below
+        if (deleted > 0 && !withDeleted) continue;
+        if (withDeleted) std::fputs(deleted > 0 ? "*," : ",", stdout);
         for (std::size_t i = 0; i < fields.size(); ++i) {
             if (i > 0) std::fputc(',', stdout);
             std::string_view value(f4str(fields[i]), f4len(fields[i]));
@@ -109,6 +119,9 @@ void PrintCsv(const TEngineTable& table) {
 // the record number.
 void PrintTagKeys(const TEngineTable& table, const std::string& name) {
     XBDATA* data = table.Data();
+    if (table.IndexMissing())
+        throw EXbaseWrite("'" + table.Path() + "' has no tag " + name +
+                          " (its production index is missing)");
     XBTAG* tag = d4tag(data, name.c_str());
     if (tag == nullptr) {
         code4errorCode(table.Engine(), 0);  // the message below says it better
@@ -144,6 +157,7 @@ int main(int argc, char** argv) {
         std::string mode;
         std::string tagName;
         std::string tablePath;
+        bool withDeleted = false;
         for (std::size_t i = 0; i < args.size(); ++i) {
             const std::string& arg = args[i];
             if (arg == "-h" || arg == "--help") {
@@ -157,6 +171,8 @@ int main(int argc, char** argv) {
                     if (i + 1 >= args.size()) throw TUsageError{"--tag needs a tag name"};
                     tagName = args[++i];
                 }
+            } else if (arg == "--deleted") {
+                withDeleted = true;
             } else if (arg.size() > 1 && arg[0] == '-') {
                 throw TUsageError{"unknown option '" + arg + "'"};
             } else if (!tablePath.empty()) {
@@ -166,16 +182,24 @@ int main(int argc, char** argv) {
             }
         }
         if (tablePath.empty()) throw TUsageError{"no table given"};
-        TEngineTable table(tablePath);
+        if (withDeleted && mode == "--tag") throw TUsageError{"--deleted lists records, not keys"};
+        if (withDeleted && mode == "--schema") throw TUsageError{"--deleted lists records"};
+        // Tables from elsewhere may come without the production index they
+        // are flagged for (a dBase IV .mdx, a .cdx not copied along).
+        TEngineTable table(tablePath, true);
+        if (table.IndexMissing())
+            std::fprintf(stderr,
+                         "dbfdump: '%s': its production index is missing; listed without it\n",
+                         tablePath.c_str());
         if (mode == "--tag") {
             PrintTagKeys(table, tagName);
         } else if (mode == "--csv") {
-            PrintCsv(table);
+            PrintCsv(table, withDeleted);
         } else {
             PrintSchema(table);
             if (mode.empty()) {
                 std::printf("\n");
-                PrintCsv(table);
+                PrintCsv(table, withDeleted);
             }
         }
         if (std::fflush(stdout) != 0 || std::ferror(stdout))

@@ -15,6 +15,8 @@ struct PathCase {
     const char* dataPath;  // "%A" stands for the program folder
     const char* userPath;
     const char* quotePath;
+    const char* iniFile = "Pollark.Ini";  // as written in the Windows directory
+    const char* marker = "qtfolder.def";
 };
 
 std::string Expand(std::string text, const TempFolder& temp) {
@@ -29,8 +31,8 @@ class AppInfoPathsTest : public ::testing::TestWithParam<PathCase> {};
 TEST_P(AppInfoPathsTest, EngineEnvironmentFollowsHostIni) {
     TempFolder temp;
     const PathCase& c = GetParam();
-    if (*c.ini) temp.Write("windows/Pollark.Ini", Expand(c.ini, temp));
-    if (c.quoteMarker) temp.Write("alt/qtfolder.def", "");
+    if (*c.ini) temp.Write(std::string("windows/") + c.iniFile, Expand(c.ini, temp));
+    if (c.quoteMarker) temp.Write(std::string("alt/") + c.marker, "");
     TCBDBAppInfo info;
     info.SetIniFileName("Pollark.Ini");
     EXPECT_EQ(info.DataPath(), Expand(c.dataPath, temp));
@@ -55,6 +57,9 @@ INSTANTIATE_TEST_SUITE_P(
                  false, "%AData/", "%AData/User/", "%AData/"},
         PathCase{"QuoteMarker", "[DataPath]\nUseAltDataPath=2\nAlternateDataPath=%Talt/\n", true,
                  "%Talt/", "%Talt/User/", "%Talt/Quotes/"},
+        PathCase{"IniAndMarkerInAnotherCase",
+                 "[DataPath]\nUseAltDataPath=1\nAlternateDataPath=%Talt/\n", true, "%Talt/",
+                 "%Talt/User/", "%Talt/Quotes/", "pollark.ini", "QTFOLDER.DEF"},
         PathCase{"AltQuoteWinsOverMarker",
                  "[DataPath]\nUseAltDataPath=1\nAlternateDataPath=%Talt/\nUseAltQuotePath=1\n"
                  "AlternateQuotePath=\n",

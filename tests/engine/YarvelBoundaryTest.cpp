@@ -100,13 +100,9 @@ TEST(BoundaryTest, SharedStringCountsLengthAndReferences) {
 }
 
 TEST(BoundaryTest, LibraryExportsExactlyTheDeclaredFunctions) {
-    const std::string command = std::string("nm -D --defined-only '") + YARVEL_LIBRARY_PATH + "'";
-    FILE* pipe = popen(command.c_str(), "r");
-    ASSERT_NE(pipe, nullptr);
-    std::string output;
-    char buffer[4096];
-    while (size_t n = fread(buffer, 1, sizeof buffer, pipe)) output.append(buffer, n);
-    ASSERT_EQ(pclose(pipe), 0) << output;
+    const TRun nm = RunProgram({"nm", "-D", "--defined-only", YARVEL_LIBRARY_PATH});
+    ASSERT_EQ(nm.status, 0) << nm.err;
+    const std::string& output = nm.out;
 
     std::set<std::string> exported;
     std::istringstream lines(output);

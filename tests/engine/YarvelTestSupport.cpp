@@ -71,20 +71,10 @@ bool Build(const std::string& folder, const std::string& table,
     for (const auto& row : rows) csv += CsvLine(row);
     WriteFile(folder + table + ".csv", csv);
 
-    const std::string command = std::string("'") + DBFBUILD_PATH + "' '" + folder + table +
-                                ".schema' '" + folder + table + ".csv' '" + folder + table +
-                                ".dbf' 2>&1";
-    FILE* pipe = popen(command.c_str(), "r");
-    if (!pipe) {
-        ADD_FAILURE() << "cannot run " << command;
-        return false;
-    }
-    std::string output;
-    char buffer[512];
-    while (size_t n = fread(buffer, 1, sizeof buffer, pipe)) output.append(buffer, n);
-    const int rc = pclose(pipe);
-    if (rc != 0) {
-        ADD_FAILURE() << "dbfbuild failed for " << table << ": " << output;
+    const TRun run = RunProgram({DBFBUILD_PATH, folder + table + ".schema", folder + table + ".csv",
+                                 folder + table + ".dbf"});
+    if (run.status != 0) {
+        ADD_FAILURE() << "dbfbuild failed for " << table << ": " << run.out << run.err;
         return false;
     }
     return true;

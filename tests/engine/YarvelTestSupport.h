@@ -12,6 +12,7 @@
 #include <utility>
 #include <vector>
 
+#include "TestSupport.h"
 #include "platform/RecordingServices.h"
 #include "platform/TempFolder.h"
 #include "yarvel.h"

@@ -1,5 +1,8 @@
 // VIN lookups: the masks, the effective-date walk, the candidate iteration
 // and the difference sets of a VIN.
+#include <chrono>
+#include <cmath>
+#include <cstdio>
 #include <limits>
 
 #include "YarvelTestSupport.h"
@@ -207,7 +210,19 @@ INSTANTIATE_TEST_SUITE_P(
                       TEffectiveCase{"0149", DayCount(2048, 12, 31), false},
                       TEffectiveCase{"0149", DayCount(2049, 1, 1), true},
                       TEffectiveCase{"305", DayCount(2005, 3, 1), true},  // trimmed
-                      TEffectiveCase{"305", DayCount(2005, 2, 1), false}));
+                      TEffectiveCase{"305", DayCount(2005, 2, 1), false}),
+    // Named by the stored text and the date as a calendar date, not its day count.
+    [](const auto& info) {
+        using namespace std::chrono;
+        const double date = info.param.date;
+        const year_month_day ymd{sys_days{1899y / December / 30} + days{int(std::floor(date))}};
+        const int hour = int((date - std::floor(date)) * 24);
+        char name[64];
+        std::snprintf(name, sizeof name, "Eff%s_%04d_%02u_%02uT%02d",
+                      *info.param.effDate ? info.param.effDate : "Blank", int(ymd.year()),
+                      unsigned(ymd.month()), unsigned(ymd.day()), hour);
+        return std::string(name);
+    });
 
 TEST_F(VinTest, BadEffectiveDateTextOrDateIsReported) {
     TFixtureData fixture = DefaultFixture();

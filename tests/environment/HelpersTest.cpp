@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <limits>
+
 #include "Cursrlst.h"
 #include "Helpers.h"
 #include "TextHelpers.h"
@@ -39,6 +41,16 @@ TEST(RoundHalfUpTest, HalvesAwayFromZero) {
         {2.5, 3},   {-2.5, -3}, {2.49995, 3}, {2.4998, 2}, {3.5, 4}, {0.5, 1}, {-0.4, 0},
         {1.0, 1},   {0.0, 0},   {-7.51, -8},  {1e12 + 0.5, 1000000000001LL}};
     for (const auto& [x, r] : cases) EXPECT_EQ(RoundHalfUp(x), r) << x;
+    const double big = 9223372036854774784.0;  // the largest double below 2^63
+    EXPECT_EQ(RoundHalfUp(big), 9223372036854774784LL);
+    EXPECT_EQ(RoundHalfUp(-big), -9223372036854774784LL);
+}
+
+TEST(RoundHalfUpTest, WhatHasNoIntegerIsAnError) {
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    const double inf = std::numeric_limits<double>::infinity();
+    for (double x : {nan, -nan, inf, -inf, 9223372036854775808.0, -9223372036854775808.0, 1e300})
+        EXPECT_THROW(RoundHalfUp(x), EConvertError) << x;
 }
 
 TEST(TextHelpersTest, BeforeAndAfter) {

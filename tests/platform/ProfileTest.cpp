@@ -107,6 +107,32 @@ TEST_F(ProfileTest, EraseKeyAndSection) {
     EXPECT_EQ(m_temp.Read("windows/Test.ini"), "[A]\r\nY=2\r\n");
 }
 
+// A file that exists but cannot be read is not rewritten from nothing.
+TEST_F(ProfileTest, FailedReadFailsTheWriteAndKeepsTheFile) {
+    Ini("[A]\r\nX=1\r\nY=2\r\n");
+    auto previous = SetFileFaultHandler(
+        [](FileStep s, const std::string&) { return s == FileStep::Read ? EIO : 0; });
+    std::string error;
+    EXPECT_FALSE(WriteProfileString("Test.ini", "A", "X", "2", &error));
+    EXPECT_FALSE(EraseProfileKey("Test.ini", "A", "Y"));
+    SetFileFaultHandler(std::move(previous));
+    EXPECT_NE(error.find("Test.ini"), std::string::npos) << error;
+    EXPECT_EQ(m_temp.Read("windows/Test.ini"), "[A]\r\nX=1\r\nY=2\r\n");
+    // A file that is not there is still created.
+    EXPECT_TRUE(WriteProfileString("New.ini", "A", "X", "1"));
+}
+
+// Ini files are found in any letter case, and written where they were found.
+TEST_F(ProfileTest, FileFoundWithoutRegardToLetterCase) {
+    Ini("[Main]\r\nKey=Value\r\n");
+    EXPECT_EQ(ResolveProfileFile("TEST.INI"), m_temp.WindowsDir() + "Test.ini");
+    EXPECT_EQ(ReadProfileString("test.ini", "Main", "Key", "d"), "Value");
+    EXPECT_TRUE(WriteProfileString("TEST.ini", "Main", "Other", "1"));
+    EXPECT_EQ(m_temp.Read("windows/Test.ini"), "[Main]\r\nKey=Value\r\nOther=1\r\n");
+    EXPECT_EQ(ListFilesRecursive(m_temp.WindowsDir()).size(), 1u);
+    EXPECT_EQ(ResolveProfileFile("Absent.ini"), m_temp.WindowsDir() + "Absent.ini");
+}
+
 TEST_F(ProfileTest, FailedWriteLeavesOldFileAndReportsIt) {
     Ini("[A]\r\nX=1\r\n");
     for (FileStep step : {FileStep::CreateTemp, FileStep::Write, FileStep::Sync, FileStep::Rename}) {

@@ -1,7 +1,14 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+
+#include "platform/Files.h"
 
 #include "platform/RecordingServices.h"
 #include "platform/Services.h"
+#include "platform/TempFolder.h"
 
 using namespace platform;
 
@@ -42,4 +49,25 @@ TEST(ServicesTest, RecorderScriptsAnswersAndRestoresDefaults) {
     EXPECT_EQ(GetScreenCursor(), crHourGlass);
     SetScreenCursor(crDefault);
     EXPECT_EQ(ShellOpen({"/no/such/file/anywhere", "", "", 1}), 2);
+}
+
+// Without a handler the file goes to xdg-open, detached, in the folder given.
+TEST(ServicesTest, ShellOpenStartsXdgOpenInTheFolder) {
+    platform::testing::TempFolder temp;
+    const std::string log = temp.Path() + "opened";
+    // The fake records its folder and arguments, then shows them at once.
+    temp.Write("bin/xdg-open", "#!/bin/sh\nprintf '%s\\n' \"$PWD\" \"$@\" > '" + log +
+                                   ".part'\nmv '" + log + ".part' '" + log + "'\n");
+    chmod((temp.Path() + "bin/xdg-open").c_str(), 0755);
+    const std::string document = temp.Write("my \"odd\" file.txt", "text");
+    const char* oldPath = std::getenv("PATH");
+    const std::string savedPath = oldPath ? oldPath : "";
+    setenv("PATH", (temp.Path() + "bin:" + savedPath).c_str(), 1);
+    const int answer = ShellOpen({document, "", temp.Path() + "bin", 1});
+    setenv("PATH", savedPath.c_str(), 1);
+    EXPECT_EQ(answer, 42);
+    for (int i = 0; i < 500 && !FileExists(log); ++i) usleep(10000);
+    std::string text;
+    ASSERT_TRUE(ReadWholeFile(log, text));
+    EXPECT_EQ(text, temp.Path() + "bin\n" + document + "\n");
 }

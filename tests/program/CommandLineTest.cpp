@@ -40,7 +40,8 @@ TEST_P(CommandLineSwitchTest, FillsTheRecordAndCounts) {
     EXPECT_EQ(RecordText(m_record->VIN), c.vin);
     EXPECT_EQ(RecordText(m_record->Make), c.make);
     EXPECT_EQ(RecordText(m_record->Model), c.model);
-    EXPECT_EQ(m_record->ModelYear, c.modelYear);
+    // Packed record fields are copied: the assertions bind references.
+    EXPECT_EQ(int32_t{m_record->ModelYear}, c.modelYear);
     EXPECT_EQ(log.size(), c.arguments.empty() ? 0u : 1u);
 }
 
@@ -82,11 +83,11 @@ TEST(CommandLineTest, EffectiveDateReadOrToday) {
     const auto previous = platform::SetShortDateFormatHandler([] { return "dd.MM.yyyy"; });
     TVinRecordPtr record = NewVinRecord();
     ReadCommandLine({"/EFFECTIVE=01.01.1950"}, *record, {});
-    EXPECT_EQ(record->EffectiveDate, *EncodeDate(1950, 1, 1));
+    EXPECT_EQ(double{record->EffectiveDate}, *EncodeDate(1950, 1, 1));
     const double before = NowDayCount();
     ReadCommandLine({"/EFFECTIVE=not a date"}, *record, {});
-    EXPECT_GE(record->EffectiveDate, before);
-    EXPECT_LE(record->EffectiveDate, NowDayCount());
+    EXPECT_GE(double{record->EffectiveDate}, before);
+    EXPECT_LE(double{record->EffectiveDate}, NowDayCount());
     platform::SetShortDateFormatHandler(previous);
 }
 

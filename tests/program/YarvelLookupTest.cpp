@@ -1,16 +1,12 @@
 // Runs the built yarvel-lookup on the sample data, as support would.
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <filesystem>
 
+#include "TestSupport.h"
 #include "platform/TempFolder.h"
-
-extern char** environ;
 
 namespace {
 
@@ -22,37 +18,11 @@ const char kSeveralVin[] = "1HGCM56635A123456";      // 2005 Honda Accord LX, EX
 const char kSharedNameVin[] = "1HGCM72635A123456";   // two 2005 Accord coupes, one model name
 const char kUnknownVin[] = "1FAKE00000A000000";
 
-struct TRun {
-    int status = -1;
-    std::string out, err;
-};
-
 class YarvelLookupTest : public ::testing::Test {
 protected:
     TRun Run(std::vector<std::string> args) {
         args.insert(args.begin(), YARVEL_LOOKUP);
-        std::vector<char*> argv;
-        for (auto& a : args) argv.push_back(a.data());
-        argv.push_back(nullptr);
-        const std::string out = m_folder.Path() + "stdout", err = m_folder.Path() + "stderr";
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-        posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                         0600);
-        posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                         0600);
-        pid_t pid = 0;
-        TRun run;
-        if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) == 0) {
-            int status = 0;
-            waitpid(pid, &status, 0);
-            run.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-        }
-        posix_spawn_file_actions_destroy(&actions);
-        run.out = m_folder.Read("stdout");
-        run.err = m_folder.Read("stderr");
-        return run;
+        return RunProgram(args);
     }
 
     static std::vector<std::string> SplitLines(const std::string& text) {
@@ -135,6 +105,28 @@ TEST_F(YarvelLookupTest, UnknownAndTooShortVins) {
                                 "lookup to occur\""),
               std::string::npos)
         << shortVin.out;
+}
+
+// A damaged record among the candidates is an error with the error status,
+// never "No vehicle found".
+TEST_F(YarvelLookupTest, DamagedCandidateIsAnError) {
+    const std::string data = m_folder.Path() + "data";
+    std::filesystem::copy(SAMPLE_DATA_DIR, data);
+    std::string table = m_folder.Read("data/Yarvel.dbf");
+    const size_t headerLength = uint8_t(table[8]) | uint8_t(table[9]) << 8;
+    const size_t recordLength = uint8_t(table[10]) | uint8_t(table[11]) << 8;
+    size_t at = headerLength;
+    while (at + recordLength <= table.size() && table.compare(at + 1, 10, "1HGCM566&5") != 0)
+        at += recordLength;
+    ASSERT_LT(at + recordLength, table.size()) << "the sample holds the VIN's candidates";
+    table[at] = 'X';  // a deletion mark neither " " nor "*"
+    m_folder.Write("data/Yarvel.dbf", table);
+
+    const TRun run = Run({"--data", data, kSeveralVin});
+    EXPECT_EQ(run.status, 3) << run.out;
+    EXPECT_EQ(run.out.find("No vehicle found"), std::string::npos) << run.out;
+    EXPECT_NE(run.err.find("Codebase Error Code = -80"), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("yarvel-lookup: the engine reported an error"), std::string::npos);
 }
 
 TEST_F(YarvelLookupTest, YearMakeAndModel) {
@@ -237,6 +229,14 @@ TEST_F(YarvelLookupTest, DataFolderGivenOnTheCommandLine) {
     const std::string savedTmp = oldTmp ? oldTmp : "";
     setenv("TMPDIR", tmp.c_str(), 1);
 
+    // Folders of earlier runs: one killed (its process is gone), one running.
+    const int gone = RunProgram({"true"}).pid;
+    const std::string killed = tmp + "yarvel-lookup." + std::to_string(gone) + ".AbC123";
+    const std::string running = tmp + "yarvel-lookup." + std::to_string(getpid()) + ".XyZ789";
+    std::filesystem::create_directories(killed);
+    std::filesystem::create_directories(running);
+    m_folder.Write("tmp/yarvel-lookup." + std::to_string(gone) + ".AbC123/Pollark.Ini", "");
+
     // A copy of the sample tables elsewhere is found through the generated host ini.
     std::filesystem::copy(SAMPLE_DATA_DIR, m_folder.Path() + "my data");
     const TRun run = Run({"--data", m_folder.Path() + "my data", kUnambiguousVin});
@@ -261,6 +261,9 @@ TEST_F(YarvelLookupTest, DataFolderGivenOnTheCommandLine) {
     EXPECT_EQ(emptyJson.out.rfind("{\"result\":\"error\",\"message\":\"the engine did not start: ", 0),
               0u)
         << emptyJson.out;
+    EXPECT_FALSE(std::filesystem::exists(killed)) << "the killed run's folder is removed";
+    EXPECT_TRUE(std::filesystem::exists(running)) << "a running one's folder is kept";
+    std::filesystem::remove(running);
     EXPECT_TRUE(std::filesystem::is_empty(tmp)) << "temporary Windows directory left behind";
 }
 

@@ -86,7 +86,10 @@ INSTANTIATE_TEST_SUITE_P(
                       PathCase{"QELSettings/backup", nullptr, nullptr},
                       PathCase{"Backup/capacity", nullptr, nullptr},
                       PathCase{"QELSettings/Missing/Capacity", nullptr, nullptr},
-                      PathCase{"", nullptr, nullptr}));
+                      PathCase{"", nullptr, nullptr},
+                      PathCase{"//QELSettings", nullptr, nullptr},
+                      PathCase{"//Backup/Capacity", nullptr, nullptr},
+                      PathCase{"//QELSettings/Backup", nullptr, nullptr}));
 
 TEST_F(XMLDocTest, PathExistsDoesNotTakeTheWholePathAsTheRoot) {
     LoadText("<QELSettings><Backup><Capacity>30</Capacity></Backup></QELSettings>");
@@ -115,6 +118,39 @@ TEST_F(XMLDocTest, CreatePathReusesAllButTheLastSegmentAndWriteValueDoesNotDupli
         if (c->GetChild(i)->NodeType() == ntElement) ++elements;
     EXPECT_EQ(elements, 1);
     EXPECT_EQ(m_doc.ReadValue("C/D"), "2");
+}
+
+// Writing a value replaces the element's text (text and CDATA children),
+// never a child element or the indentation between child elements.
+TEST_F(XMLDocTest, WriteValueReplacesTheTextOnly) {
+    struct TCase {
+        const char* name;
+        const char* element;  // inside <QELSettings>
+        const char* written;  // the element as saved after writing "new"
+    };
+    const TCase cases[] = {
+        {"text", "<Note>old</Note>", "<Note>new</Note>"},
+        {"CDATA", "<Note><![CDATA[old]]></Note>", "<Note>new</Note>"},
+        {"text and CDATA", "<Note>a<![CDATA[b]]>c<![CDATA[d]]></Note>", "<Note>new</Note>"},
+        {"empty", "<Note/>", "<Note>new</Note>"},
+        {"child elements", "<Note>\n\t\t<B>1</B>\n\t</Note>", "<Note>new\n\t\t<B>1</B>\n\t</Note>"},
+        {"child elements and text", "<Note>\n\t\told<B>1</B><![CDATA[x]]>\n\t</Note>",
+         "<Note>new<B>1</B>\n\t</Note>"},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        LoadText("<QELSettings>\n\t" + std::string(c.element) + "\n</QELSettings>");
+        m_doc.WriteValue("Note", "new");
+        EXPECT_EQ(SavedText(), kDeclaration + "<QELSettings>\n\t" + c.written + "\n</QELSettings>\n");
+    }
+}
+
+TEST_F(XMLDocTest, PathWithTwoLeadingSlashesIsNotCreated) {
+    LoadText("<QELSettings><Capacity>30</Capacity></QELSettings>");
+    EXPECT_THROW(m_doc.WriteValue("//Capacity", "31"), EqelXMLDocException);
+    EXPECT_EQ(m_doc.ReadValue("Capacity"), "30");
+    EXPECT_EQ(m_doc.ReadValue("//Capacity"), "");
+    EXPECT_FALSE(m_doc.PathExists("//Capacity"));
 }
 
 TEST_F(XMLDocTest, ReadValueTrimsBlanksAndControlCharacters) {

@@ -9,6 +9,7 @@
 
 #include "Cbdb.h"
 #include "Sortlist.h"
+#include "TestSupport.h"
 #include "XbaseFixtures.h"
 
 namespace {
@@ -18,15 +19,10 @@ using xbtest::TempFolder;
 
 const std::string kFoxPro = std::string(ONDRIK_REFERENCE_DIR) + "/foxpro/";
 
-// Expects the call to raise exactly this message.
+// Expects the call to raise exactly this message (a table layer error).
 template <typename Error = ECBDBError, typename Call>
 void ExpectMessage(Call&& call, const std::string& message) {
-    try {
-        call();
-        ADD_FAILURE() << "nothing raised; expected: " << message;
-    } catch (const Error& e) {
-        EXPECT_EQ(e.Message(), message);
-    }
+    ::ExpectMessage<Error>(std::forward<Call>(call), message);
 }
 
 // --- TSortedList -----------------------------------------------------------
@@ -175,6 +171,56 @@ TEST_F(TableLayerTest, AddTableFailures) {
     EXPECT_THROW(holder->Table().Open(), ECBDBError);
     EXPECT_FALSE(m_db.ReadOnly());
     EXPECT_EQ(code4readOnly(m_db.Engine(), 0), 0) << "the engine's mode was restored too";
+}
+
+// Data folders arrive in any letter case; the name asked for is found.
+TEST_F(TableLayerTest, TableFoundWithoutRegardToLetterCase) {
+    std::filesystem::rename(m_folder.File("codes.dbf"), m_folder.File("CODES.DBF"));
+    std::filesystem::rename(m_folder.File("codes.cdx"), m_folder.File("Codes.CDX"));
+    int32_t id = 0;
+    TCBTable* table = m_db.AddTable("codes.dbf", m_folder.Path(), true, id);
+    ASSERT_TRUE(table->IsOpen());
+    EXPECT_EQ(table->FileName(), "CODES.DBF");
+    table->Top();
+    EXPECT_FALSE(table->Eof());
+}
+
+// An index stamped with the table state it was built for opens only with
+// that state: a folder updated half-way is an error naming both files.
+TEST_F(TableLayerTest, IndexBuiltForAnotherTableStateIsRefusedNamingBoth) {
+    const std::string table = xbtest::ReadFileBytes(m_folder.File("codes.dbf"));
+    const std::string index = xbtest::ReadFileBytes(m_folder.File("codes.cdx"));
+    auto stamped = [&](size_t changedAt) {
+        std::string pair = std::string(XB_PAIR_MARK, 4) + table.substr(1, 11) + table.substr(20, 8);
+        if (changedAt < pair.size()) pair[changedAt] ^= 0x01;
+        std::string bytes = index;
+        bytes.replace(XB_PAIR_AT, pair.size(), pair);
+        return bytes;
+    };
+    struct TCase {
+        const char* name;
+        size_t changedAt;  // in the stamp; past it: unchanged
+        bool opens;
+    };
+    const TCase cases[] = {
+        {"the same state", 99, true},      {"another update date", 4 + 2, false},
+        {"another record count", 4 + 3, false}, {"another record length", 4 + 9, false},
+        {"other contents", 4 + 11 + 5, false},  {"no stamp mark", 0, true},
+    };
+    const std::string refused = "Error opening table " + m_folder.Path() +
+                                "codes.dbf: its index " + m_folder.Path() +
+                                "codes.cdx was built for another version of the table - "
+                                "error code: -92";
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        m_folder.Write("codes.cdx", stamped(c.changedAt));
+        int32_t id = 0;
+        if (c.opens) {
+            EXPECT_TRUE(m_db.AddTable("codes.dbf", m_folder.Path(), true, id)->IsOpen());
+        } else {
+            ExpectMessage([&] { m_db.AddTable("codes.dbf", m_folder.Path(), true, id); }, refused);
+        }
+    }
 }
 
 TEST_F(TableLayerTest, FieldsAndErrorsOfAByteByByteTable) {

@@ -1,6 +1,12 @@
 // Schema text: what a good schema describes, and the message for each fault.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cctype>
+#include <fstream>
+#include <set>
+#include <sstream>
+
 #include "Schema.h"
 #include "WriteError.h"
 
@@ -99,6 +105,44 @@ INSTANTIATE_TEST_SUITE_P(
                              text += "field F" + std::to_string(i) + " C 254\n";
                          return text;
                      }(),
-                     "more than 255 fields"}));
+                     "more than 255 fields"}),
+    // Named by the schema's last line: the messages repeat.
+    [](const auto& info) {
+        std::string text = info.param.text;
+        while (!text.empty() && text.back() == '\n') text.pop_back();
+        text = text.substr(text.rfind('\n') + 1);
+        std::string name;
+        for (char c : text) name += std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
+        return name + "_" + std::to_string(info.index);
+    });
+
+// The README's schema excerpt is what the sample data folder's schema says.
+TEST(Schema, ReadmeExcerptIsTakenFromTheSampleSchema) {
+    auto lines = [](const std::string& path) {
+        std::ifstream in(path);
+        EXPECT_TRUE(in) << path;
+        std::vector<std::string> out;
+        for (std::string line; std::getline(in, line);) {
+            std::istringstream words(line);
+            std::string word, joined;
+            while (words >> word) joined += (joined.empty() ? "" : " ") + word;
+            out.push_back(joined);
+        }
+        return out;
+    };
+    const std::vector<std::string> schema = lines(SOURCE_DIR "/data/sample/Yarvel.schema");
+    const std::set<std::string> known(schema.begin(), schema.end());
+    const std::vector<std::string> readme = lines(SOURCE_DIR "/tools/README.md");
+    auto at = std::find(readme.begin(), readme.end(), "# Yarvel.dbf (excerpt)");
+    ASSERT_NE(at, readme.end());
+    int statements = 0;
+    for (++at; at != readme.end() && *at != "```"; ++at) {
+        if (at->empty() || at->front() == '#') continue;
+        EXPECT_TRUE(known.count(*at)) << *at;
+        ++statements;
+    }
+    EXPECT_GT(statements, 0);
+    EXPECT_NO_THROW(LoadSchema(SOURCE_DIR "/data/sample/Yarvel.schema"));
+}
 
 }  // namespace

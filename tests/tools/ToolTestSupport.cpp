@@ -1,8 +1,6 @@
 #include "ToolTestSupport.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -51,36 +49,6 @@ std::string ReadFile(const std::string& path) {
 
 bool FileExists(const std::string& path) {
     return access(path.c_str(), F_OK) == 0;
-}
-
-TRun RunProgram(const std::vector<std::string>& argv) {
-    TTempDir capture;
-    std::string outPath = capture.File("out");
-    std::string errPath = capture.File("err");
-    pid_t pid = fork();
-    if (pid < 0) throw std::runtime_error("fork failed");
-    if (pid == 0) {
-        int out = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        int in = open("/dev/null", O_RDONLY);
-        dup2(in, 0);
-        dup2(out, 1);
-        dup2(err, 2);
-        std::vector<char*> args;
-        for (const auto& arg : argv) args.push_back(const_cast<char*>(arg.c_str()));
-        args.push_back(nullptr);
-        execv(args[0], args.data());
-        _exit(127);
-    }
-    int status = 0;
-    while (waitpid(pid, &status, 0) < 0) {
-    }
-    TRun run;
-    run.pid = pid;
-    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    run.out = ReadFile(outPath);
-    run.err = ReadFile(errPath);
-    return run;
 }
 
 std::string IndexDumpPath() {

@@ -1,9 +1,11 @@
 // Shared pieces of the tools' tests: a temporary folder per test, file
-// helpers, and running a program with its output captured.
+// helpers, and perl's XBase (RunProgram comes from TestSupport.h).
 #pragma once
 
 #include <string>
 #include <vector>
+
+#include "TestSupport.h"
 
 class TTempDir {
 public:
@@ -20,16 +22,6 @@ public:
 private:
     std::string m_path;
 };
-
-struct TRun {
-    int status = -1;  // exit status, or 128 + signal
-    int pid = 0;      // of the finished process
-    std::string out;
-    std::string err;
-};
-
-// Runs argv[0] (a path) with the arguments; waits for it.
-TRun RunProgram(const std::vector<std::string>& argv);
 
 void WriteFile(const std::string& path, const std::string& bytes);
 std::string ReadFile(const std::string& path);

@@ -7,12 +7,16 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <filesystem>
+#include <random>
 #include <sstream>
 
 #include "ToolTestSupport.h"
 #include "VehicleFixture.h"
+#include "XbaseFixtures.h"
+#include "xbase.h"
 
 namespace {
 
@@ -72,6 +76,40 @@ TEST_F(ToolsOnVehicles, NextRunRemovesTemporariesOfDeadWriters) {
     ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_FALSE(FileExists(dead));
     EXPECT_TRUE(FileExists(alive));
+}
+
+// The index names the table state it was built for in bytes other readers
+// skip (index_dump and perl's XBase read these files in the tests above); our
+// engine refuses a table and an index that were not built together.
+TEST_F(ToolsOnVehicles, IndexOpensOnlyWithTheTableItWasBuiltFor) {
+    const std::string table = ReadFile(Table()), index = ReadFile(Index());
+    EXPECT_EQ(index.substr(16, 23), "PAIR" + table.substr(1, 11) + table.substr(20, 8));
+    EXPECT_NE(table.substr(20, 8), std::string(8, '\0')) << "a stamp of the records";
+
+    TVehicleFixture other(700);
+    WriteFile(m_dir.File("other.csv"), other.Csv());
+    ASSERT_EQ(RunProgram({kDbfbuild, Schema(), m_dir.File("other.csv"), m_dir.File("o.dbf")})
+                  .status,
+              0);
+    struct TCase {
+        const char* name;
+        std::string table, index;
+    };
+    const TCase cases[] = {
+        {"new index, old table", table, ReadFile(m_dir.File("o.cdx"))},
+        {"new table, old index", ReadFile(m_dir.File("o.dbf")), index},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        WriteFile(Table(), c.table);
+        WriteFile(Index(), c.index);
+        TRun run = RunProgram({kDbfdump, "--tag", "VINTAG", Table()});
+        EXPECT_EQ(run.status, 1);
+        EXPECT_NE(run.err.find("the index was built for another version of the table (code -92)"),
+                  std::string::npos)
+            << run.err;
+        EXPECT_EQ(run.out, "");
+    }
 }
 
 TEST_F(ToolsOnVehicles, DbfdumpListsEveryTagInIndexOrder) {
@@ -441,6 +479,117 @@ TEST(Tools, FailedBuildLeavesTheOldTableAndIndex) {
     EXPECT_EQ(ReadFile(dir.File("t.cdx")), index);
     EXPECT_EQ(dir.Entries(),
               (std::vector<std::string>{"bad.csv", "good.csv", "s.txt", "t.cdx", "t.dbf"}));
+}
+
+// What a reader finds in the folder now: the VINTAG walk's record numbers,
+// or the engine's error when the pair is refused.
+struct TPairRead {
+    int error = 0;
+    long records = 0;
+    std::vector<long> order;
+};
+
+TPairRead ReadPair(const std::string& table) {
+    TPairRead read;
+    XBENGINE* engine = code4initP();
+    XBDATA* data = d4open(engine, table.c_str());
+    if (data == nullptr) {
+        read.error = code4errorCode(engine, 0);
+    } else {
+        read.records = d4recCount(data);
+        d4tagSelectP(data, d4tag(data, "VINTAG"));
+        for (int rc = d4top(data); rc == XB_SUCCESS; rc = d4skip(data, 1))
+            read.order.push_back(d4recNo(data));
+        read.error = code4errorCode(engine, 0);
+    }
+    code4initUndo(engine);
+    return read;
+}
+
+std::vector<long> RecordOrder(const TVehicleFixture& fixture) {
+    std::vector<long> order;
+    for (const auto& entry : fixture.Ordered("VINTAG")) order.push_back(entry.second);
+    return order;
+}
+
+// dbfbuild killed at random moments while it replaces one table and index
+// with another: a reader then meets a consistent pair or a refused one,
+// never a table read through another table's index.
+TEST(Tools, BuildKilledAtAnyMomentLeavesAConsistentPairOrAnError) {
+    TTempDir dir;
+    const TVehicleFixture big(3000), small(2400);
+    WriteFile(dir.File("s.txt"), TVehicleFixture::Schema());
+    WriteFile(dir.File("big.csv"), big.Csv());
+    WriteFile(dir.File("small.csv"), small.Csv());
+    const std::string table = dir.File("veh.dbf");
+    auto build = [&](const TVehicleFixture& f, long killAfter) {
+        return RunProgram(
+            {kDbfbuild, dir.File("s.txt"), dir.File(&f == &big ? "big.csv" : "small.csv"), table},
+            killAfter);
+    };
+    const auto started = std::chrono::steady_clock::now();
+    ASSERT_EQ(build(big, -1).status, 0);
+    const long took = static_cast<long>(std::chrono::duration_cast<std::chrono::microseconds>(
+                                            std::chrono::steady_clock::now() - started)
+                                            .count());
+    std::mt19937 random(11);
+    int refused = 0;
+    for (int i = 0; i < 50; ++i) {
+        SCOPED_TRACE("kill " + std::to_string(i));
+        build(i % 2 ? big : small, static_cast<long>(random() % (took + took / 4 + 1)));
+        const TPairRead read = ReadPair(table);
+        if (read.error == XB_E_PAIR) {
+            ++refused;
+            continue;
+        }
+        ASSERT_EQ(read.error, 0);
+        ASSERT_TRUE(read.records == 3000 || read.records == 2400) << read.records;
+        EXPECT_EQ(read.order, RecordOrder(read.records == 3000 ? big : small));
+    }
+    // Whatever the kills left, a complete build puts a sound pair in place
+    // and clears the temporaries of the killed runs.
+    ASSERT_EQ(build(small, -1).status, 0);
+    EXPECT_EQ(ReadPair(table).order, RecordOrder(small));
+    EXPECT_EQ(dir.Entries(),
+              (std::vector<std::string>{"big.csv", "s.txt", "small.csv", "veh.cdx", "veh.dbf"}));
+    RecordProperty("refused_pairs", refused);
+}
+
+// Tables from elsewhere: flagged for a production index that did not come
+// along, with deleted records. The dump lists them (live records only unless
+// asked) and says the index is missing; only --tag needs it.
+TEST(Tools, DbfdumpListsATableWhoseIndexIsMissing) {
+    const struct {
+        const char* name;
+        uint8_t version;
+    } cases[] = {{"dBase IV, flagged for its .mdx", 0x03}, {"Visual FoxPro, for its .cdx", 0x30}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        TTempDir dir;
+        xbtest::TableDef def;
+        def.version = c.version;
+        def.flags = 0x01;
+        def.fields = {{"NAME", 'C', 5}};
+        def.records = {{"A"}, {"B"}, {"C"}};
+        def.deleted = {2};
+        WriteFile(dir.File("t.dbf"), xbtest::DbfBytes(def));
+        const std::string missing = "its production index is missing";
+
+        TRun csv = RunProgram({kDbfdump, "--csv", dir.File("t.dbf")});
+        EXPECT_EQ(csv.status, 0) << csv.err;
+        EXPECT_EQ(csv.out, "NAME\nA\nC\n");
+        EXPECT_NE(csv.err.find(missing), std::string::npos) << csv.err;
+        TRun all = RunProgram({kDbfdump, "--csv", "--deleted", dir.File("t.dbf")});
+        EXPECT_EQ(all.out, "*,NAME\n,A\n*,B\n,C\n") << all.err;
+        TRun both = RunProgram({kDbfdump, dir.File("t.dbf")});
+        EXPECT_EQ(both.status, 0) << both.err;
+        EXPECT_EQ(both.out, "field NAME C 5\n\nNAME\nA\nC\n");
+        TRun tag = RunProgram({kDbfdump, "--tag", "NAME", dir.File("t.dbf")});
+        EXPECT_EQ(tag.status, 1);
+        EXPECT_NE(tag.err.find("has no tag NAME (its production index is missing)"),
+                  std::string::npos)
+            << tag.err;
+    }
 }
 
 TEST(Tools, DbfdumpAndReindexRejectBadCommandLines) {

@@ -9,6 +9,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "TestSupport.h"
 #include "XbaseTestUtil.h"
 
 namespace {
@@ -200,16 +201,8 @@ TEST_F(ReferenceTest, TagPropertiesAsStored) {
 }
 
 std::vector<std::vector<std::string>> DumpRecords(const std::string& table) {
-    const std::string command =
-        "dbf_dump --nomemo --fs '|#|' --rs '|@|\n' '" + table + "' 2>/dev/null";
-    FILE* pipe = ::popen(command.c_str(), "r");
-    std::string text;
-    if (pipe != nullptr) {
-        char buffer[4096];
-        size_t n = 0;
-        while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) text.append(buffer, n);
-        ::pclose(pipe);
-    }
+    const std::string text =
+        RunProgram({"dbf_dump", "--nomemo", "--fs", "|#|", "--rs", "|@|\n", table}).out;
     std::vector<std::vector<std::string>> records;
     for (size_t at = 0; at < text.size();) {
         const size_t end = text.find("|@|\n", at);

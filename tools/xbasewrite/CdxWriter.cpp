@@ -9,6 +9,7 @@
 #include <memory>
 
 #include "KeyExpression.h"
+#include "xbase.h"
 #include "WriteError.h"
 
 namespace {
@@ -232,8 +233,18 @@ private:
 };
 
 void WriteHeader(TFileOut& out, std::uint64_t at, std::uint32_t root, std::size_t keyLength,
-                 std::uint8_t options, const std::string& expression) {
+                 std::uint8_t options, const std::string& expression,
+                 const TDbfImage* pairedWith = nullptr) {
     std::uint8_t header[kHeaderSize] = {};
+    if (pairedWith != nullptr) {
+        // Which table state the index belongs to, in reserved bytes.
+        const std::uint8_t* table = pairedWith->HeaderStart();
+        std::uint8_t* pair = header + XB_PAIR_AT;
+        std::memcpy(pair, XB_PAIR_MARK, 4);
+        std::memcpy(pair + 4, table + 1, 11);
+        std::memcpy(pair + 15, table + 20, 8);
+        static_assert(XB_PAIR_AT + XB_PAIR_LENGTH <= 92, "before the collation name");
+    }
     PutLe32(header, root);
     PutLe32(header + 4, 0);  // no free pages
     PutLe16(header + 12, static_cast<std::uint32_t>(keyLength));
@@ -423,7 +434,8 @@ void WriteCdx(const TDbfImage& table, const std::vector<TTagDef>& tagDefs, TFile
         BuildDirectory(tags, offsets, *std::max_element(offsets.begin(), offsets.end()));
     const auto& bytes = directory.pages.Bytes();
     out.WriteAt(kHeaderSize, bytes.data(), bytes.size());
-    WriteHeader(out, 0, directory.root, kDirectoryKeyLength, kCompact | kCompound | kDirectory, "");
+    WriteHeader(out, 0, directory.root, kDirectoryKeyLength, kCompact | kCompound | kDirectory, "",
+                &table);
 }
 
 std::string IndexPathFor(const std::string& tablePath) {

@@ -52,6 +52,7 @@ TDbfImage::TDbfImage(const std::string& path) : m_path(path) {
         int error = 0;
         if (size < 33 || !ReadAt(m_fd, fixed, 32, 0, error))
             throw damaged("the file is too short for a header");
+        std::memcpy(m_head, fixed, sizeof m_head);
         m_flags = fixed[28];
         m_recordCount = Le32(fixed + 4);
         m_headerLength = Le16(fixed + 8);

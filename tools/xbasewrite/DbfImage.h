@@ -24,6 +24,8 @@ public:
     std::uint32_t RecordCount() const { return m_recordCount; }
     std::uint32_t RecordLength() const { return m_recordLength; }
     std::uint8_t TableFlags() const { return m_flags; }
+    // The first 32 header bytes as they were at open.
+    const std::uint8_t* HeaderStart() const { return m_head; }
 
     // Reads `count` records from record `first` (counted from 1) into
     // `buffer`, RecordLength() bytes each; byte 0 of a record is its deletion
@@ -34,6 +36,7 @@ private:
     std::string m_path;
     int m_fd = -1;
     std::uint8_t m_flags = 0;
+    std::uint8_t m_head[32] = {};
     std::uint32_t m_recordCount = 0;
     std::uint32_t m_headerLength = 0;
     std::uint32_t m_recordLength = 0;

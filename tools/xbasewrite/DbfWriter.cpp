@@ -179,6 +179,7 @@ void TDbfWriter::AddRecord(const std::vector<std::string_view>& values) {
     for (std::size_t i = 0; i < m_fields.size(); ++i)
         StoreFieldValue(m_fields[i], values[i], &m_record[m_fields[i].offset]);
     m_out.Write(m_record.data(), m_record.size());
+    for (std::uint8_t byte : m_record) m_stamp = (m_stamp ^ byte) * 0x100000001B3ull;  // FNV-1a
     ++m_count;
 }
 
@@ -186,6 +187,11 @@ void TDbfWriter::Finish() {
     std::uint8_t count[4];
     PutLe32(count, m_count);
     m_out.WriteAt(4, count, 4);
+    // The stamp ties an index built from these records to them (see
+    // XB_PAIR_MARK); the bytes are reserved, other readers skip them.
+    std::uint8_t stamp[8];
+    for (int i = 0; i < 8; ++i) stamp[i] = static_cast<std::uint8_t>(m_stamp >> (8 * i));
+    m_out.WriteAt(kStampAt, stamp, sizeof stamp);
     const std::uint8_t eof = 0x1A;
     m_out.Write(&eof, 1);
 }

@@ -29,7 +29,8 @@ public:
     // field when a value does not fit its type (the caller adds the line).
     void AddRecord(const std::vector<std::string_view>& values);
 
-    // Fills in the record count and writes the end-of-file mark.
+    // Fills in the record count and the contents stamp (header bytes 20-27,
+    // a hash of every record's bytes) and writes the end-of-file mark.
     void Finish();
 
     std::uint32_t RecordCount() const { return m_count; }
@@ -38,12 +39,14 @@ public:
     static constexpr std::uint8_t kFlagHasIndex = 0x01;
     static constexpr std::uint8_t kCodePage1252 = 0x03;
     static constexpr std::size_t kBacklinkSize = 263;
+    static constexpr std::size_t kStampAt = 20;
 
 private:
     TFileOut& m_out;
     std::vector<TFieldDef> m_fields;
     std::vector<std::uint8_t> m_record;
     std::uint32_t m_count = 0;
+    std::uint64_t m_stamp = 0xCBF29CE484222325ull;
 };
 
 // Converts one value into exactly field.length bytes at `target`; throws

@@ -17,6 +17,9 @@ std::string EngineErrorText(int code) {
         case XB_E_INDEX:
             text = "the index file is damaged or not an index";
             break;
+        case XB_E_PAIR:
+            text = "the index was built for another version of the table";
+            break;
         case XB_E_COLLATE:
             text = "the index uses a collation that cannot be ordered";
             break;
@@ -41,12 +44,19 @@ std::string EngineErrorText(int code) {
     return std::string(text) + " (code " + std::to_string(code) + ")";
 }
 
-TEngineTable::TEngineTable(const std::string& path) : m_path(path) {
+TEngineTable::TEngineTable(const std::string& path, bool indexOptional) : m_path(path) {
     m_engine = code4initP();
     if (m_engine == nullptr) throw EXbaseWrite("Cannot start the table engine: out of memory");
     m_data = d4open(m_engine, path.c_str());
+    int code = m_data == nullptr ? code4errorCode(m_engine, 0) : 0;
+    if (m_data == nullptr && indexOptional && code == XB_E_OPEN) {
+        // Opened alone, the table tells whether the index was what failed.
+        code4autoOpen(m_engine, 0);
+        m_data = d4open(m_engine, path.c_str());
+        m_indexMissing = m_data != nullptr;
+        if (m_data == nullptr) code = code4errorCode(m_engine, 0);
+    }
     if (m_data == nullptr) {
-        int code = code4errorCode(m_engine, 0);
         code4initUndo(m_engine);
         throw EXbaseWrite("Cannot open '" + path + "': " + EngineErrorText(code));
     }

@@ -11,8 +11,10 @@
 class TEngineTable {
 public:
     // Opens the table and its production index. Throws EXbaseWrite with the
-    // engine's reason when it cannot.
-    explicit TEngineTable(const std::string& path);
+    // engine's reason when it cannot. With `indexOptional`, a table whose
+    // production index is missing (or cannot be opened) opens without it,
+    // and IndexMissing() says so; a damaged index is still an error.
+    explicit TEngineTable(const std::string& path, bool indexOptional = false);
     ~TEngineTable();
     TEngineTable(const TEngineTable&) = delete;
     TEngineTable& operator=(const TEngineTable&) = delete;
@@ -20,6 +22,7 @@ public:
     XBENGINE* Engine() const { return m_engine; }
     XBDATA* Data() const { return m_data; }
     const std::string& Path() const { return m_path; }
+    bool IndexMissing() const { return m_indexMissing; }
 
     // Throws EXbaseWrite "<what>: <reason>" when the engine has recorded an
     // error since the last check; clears it.
@@ -33,6 +36,7 @@ private:
     std::string m_path;
     XBENGINE* m_engine = nullptr;
     XBDATA* m_data = nullptr;
+    bool m_indexMissing = false;
 };
 
 // "the index file is damaged or not an index (code -90)" and the like.

@@ -54,6 +54,7 @@ enum {
     XB_E_READ = -70,        /* a read failed or the file shrank             */
     XB_E_DATA = -80,        /* the table file is damaged or not a table     */
     XB_E_INDEX = -90,       /* the index file is damaged or not an index    */
+    XB_E_PAIR = -92,        /* the index was built for another table state  */
     XB_E_COLLATE = -95,     /* the index uses a collation we cannot order   */
     XB_E_TAG = -100,        /* no such tag                                  */
     XB_E_FIELD = -110,      /* no such field                                */
@@ -61,6 +62,15 @@ enum {
     XB_E_MEMORY = -130,     /* out of memory                                */
     XB_E_NO_RECORD = -140   /* a field was read with no current record      */
 };
+
+/* Pairing of a table and its index. A writer that builds both stores, in
+ * the index's first header at XB_PAIR_AT, the 4 bytes XB_PAIR_MARK and then
+ * the table header's bytes 1-11 (update date, record count, header and
+ * record lengths) and 20-27 (a stamp of the records' contents). An index
+ * carrying the mark opens only with a table whose header still holds those
+ * bytes (else XB_E_PAIR); other readers ignore the reserved header bytes. */
+#define XB_PAIR_MARK "PAIR"
+enum { XB_PAIR_AT = 16, XB_PAIR_LENGTH = 4 + 11 + 8 };
 
 /* Engine session. */
 XBASE_API XBENGINE* code4initP(void);                /* null when out of memory */
@@ -74,6 +84,10 @@ XBASE_API int code4optSuspend(XBENGINE* engine);    /* off: cached pages and rec
 XBASE_API int code4indexCacheSize(XBENGINE* engine, long bytes);
 XBASE_API int code4errorCode(XBENGINE* engine, int newCode); /* returns the code, sets newCode */
 XBASE_API int code4readOnly(XBENGINE* engine, int on); /* returns the previous mode            */
+/* Whether d4open opens the production index (on until set). Off, a table
+ * opens without it even when flagged for one that is missing, and has no
+ * tags. Returns the previous setting. */
+XBASE_API int code4autoOpen(XBENGINE* engine, int on);
 
 /* Tables. d4open takes the full path of the .dbf file; null on failure. */
 XBASE_API XBDATA* d4open(XBENGINE* engine, const char* path);

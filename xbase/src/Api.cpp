@@ -273,6 +273,13 @@ int code4readOnly(XBENGINE* engine, int on) {
     return previous;
 }
 
+int code4autoOpen(XBENGINE* engine, int on) {
+    if (engine == nullptr) return XB_E_ARGUMENT;
+    const int previous = engine->autoOpen;
+    engine->autoOpen = on != 0 ? 1 : 0;
+    return previous;
+}
+
 XBDATA* d4open(XBENGINE* engine, const char* path) {
     if (engine == nullptr) return nullptr;
     if (path == nullptr || *path == '\0') {
@@ -292,8 +299,10 @@ XBDATA* d4open(XBENGINE* engine, const char* path) {
             engine->Fail(rc);
             return nullptr;
         }
-        const std::string cdx = IndexPathFor(data->path);
-        if (!cdx.empty()) {
+        const std::string cdx = engine->autoOpen ? IndexPathFor(data->path) : std::string();
+        if (!engine->autoOpen) {
+            // Asked for the table alone.
+        } else if (!cdx.empty()) {
             if (int rc = xb::OpenIndex(*data, cdx); rc != 0) {
                 engine->Fail(rc);
                 return nullptr;

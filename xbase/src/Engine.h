@@ -181,6 +181,7 @@ struct XbEngine {
     int singleOpen = 0;
     int lockAttempts = 0;
     int readOnly = 0;
+    int autoOpen = 1;  // open the production index with the table
     bool optimize = false;
     uint32_t lastFileId = 0;
     xb::PageCache cache{xb::kCachePages};   // index pages

@@ -479,6 +479,23 @@ int CursorLocate(XbData& data, XbTag& tag, uint32_t recNo) {
     return rc;
 }
 
+namespace {
+
+// An index built together with its table names the table state it was built
+// for; a table replaced without it (or it without the table) would be read
+// through keys of other records.
+int CheckPair(const XbData& data, const uint8_t* head) {
+    const uint8_t* pair = head + XB_PAIR_AT;
+    if (std::memcmp(pair, XB_PAIR_MARK, 4) != 0) return 0;
+    uint8_t table[32];
+    if (int rc = ReadExact(data.fd, 0, table, sizeof table); rc != 0) return rc;
+    if (std::memcmp(pair + 4, table + 1, 11) != 0 || std::memcmp(pair + 15, table + 20, 8) != 0)
+        return XB_E_PAIR;
+    return 0;
+}
+
+}  // namespace
+
 int OpenIndex(XbData& data, const std::string& cdxPath) {
     const int fd = ::open(cdxPath.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) return XB_E_OPEN;
@@ -495,6 +512,7 @@ int OpenIndex(XbData& data, const std::string& cdxPath) {
 
     uint8_t head[kPageSize];
     if (int rc = ReadExact(fd, 0, head, sizeof head); rc != 0) return rc;
+    if (int rc = CheckPair(data, head); rc != 0) return rc;
     // The directory is a tree like any tag, keyed by tag name.
     XbTag directory;
     directory.data = &data;

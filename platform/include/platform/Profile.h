@@ -18,6 +18,9 @@
 
 namespace platform {
 
+// The file a profile name stands for: a bare name lies in the Windows
+// directory; an existing file whose name differs only in letter case is
+// taken as that file.
 PLATFORM_API std::string ResolveProfileFile(const std::string& file);
 
 PLATFORM_API std::string ReadProfileString(const std::string& file, const std::string& section,
@@ -30,6 +33,9 @@ PLATFORM_API std::vector<std::string> ReadProfileSections(const std::string& fil
 PLATFORM_API std::vector<std::string> ReadProfileKeys(const std::string& file,
                                                       const std::string& section);
 
+// Writes change the file (creating it when it is not there) and answer
+// false with `error` set when they fail; a file that exists but cannot be
+// read is left as it is and the write fails.
 PLATFORM_API bool WriteProfileString(const std::string& file, const std::string& section,
                                      const std::string& key, const std::string& value,
                                      std::string* error = nullptr);
