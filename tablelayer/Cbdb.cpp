@@ -1,5 +1,7 @@
 #include "Cbdb.h"
 
+#include <strings.h>
+
 #include <cctype>
 
 #include "platform/Files.h"
@@ -60,6 +62,9 @@ void TCBTable::Close() {
     m_handle = nullptr;
     m_isOpen = false;
     m_fieldList.reset();
+    m_resolvedNames = nullptr;
+    m_resolved.clear();
+    m_tags.clear();
 }
 
 bool TCBTable::Eof() {
@@ -89,6 +94,9 @@ void TCBTable::SelectTag(const std::string& tagName) {
 
 XBTAG* TCBTable::GetTag(const std::string& tagName) {
     RequireOpen("TCBTable.GetTag");
+    // Lookups name the same few tags on every seek.
+    for (const auto& [name, known] : m_tags)
+        if (name == tagName) return known;
     XBTAG* tag = CodeBase::Tag(m_handle, tagName.c_str());
     if (tag == nullptr) {
         // The engine recorded the miss; read it so that no later CheckError
@@ -97,6 +105,7 @@ XBTAG* TCBTable::GetTag(const std::string& tagName) {
         throw ECBDBError(
             FormatText("Tag \"%s\" not found in table %s.", tagName.c_str(), FullName().c_str()));
     }
+    m_tags.emplace_back(tagName, tag);
     return tag;
 }
 
@@ -136,6 +145,36 @@ std::string TCBTable::GetField(const std::string& name) {
     std::string value(CodeBase::FieldStr(field), CodeBase::FieldLen(field));
     CheckError(name, true);
     return value;
+}
+
+XBFIELD* TCBTable::ResolvedField(const char* const* names, size_t count, size_t slot) {
+    if (m_resolvedNames != names || m_resolved.size() != count) {
+        m_resolved.assign(count, nullptr);
+        const int16_t fields = CodeBase::NumFields(m_handle);
+        for (int16_t j = 1; j <= fields; ++j) {
+            XBFIELD* field = CodeBase::FieldJ(m_handle, j);
+            const char* name = CodeBase::FieldName(field);
+            for (size_t k = 0; k < count; ++k)
+                if (m_resolved[k] == nullptr && ::strcasecmp(name, names[k]) == 0)
+                    m_resolved[k] = field;
+        }
+        m_resolvedNames = names;
+    }
+    return m_resolved[slot];
+}
+
+std::string_view TCBTable::FieldView(const char* const* names, size_t count, size_t slot) {
+    RequireOpen("TCBTable.GetField");
+    XBFIELD* field = ResolvedField(names, count, slot);
+    if (field == nullptr) field = RequireField(names[slot]);  // raises the missing-field error
+    std::string_view value(CodeBase::FieldStr(field), CodeBase::FieldLen(field));
+    CheckError(names[slot], true);  // field names fit in a short string: no allocation
+    return value;
+}
+
+bool TCBTable::HasField(const char* const* names, size_t count, size_t slot) {
+    RequireOpen("TCBTable.HasField");
+    return ResolvedField(names, count, slot) != nullptr;
 }
 
 int32_t TCBTable::GetFieldInt(const std::string& name) {
