@@ -249,6 +249,8 @@ int code4optSuspend(XBENGINE* engine) {
     engine->cache.Clear();
     engine->blocks.Clear();
     engine->blockMisses.Clear();
+    engine->records.Clear();
+    engine->leaves.Clear();
     for (auto& table : engine->tables) table->leafTag = nullptr;  // a decoded page is cached too
     return XB_SUCCESS;
 }
@@ -256,6 +258,12 @@ int code4optSuspend(XBENGINE* engine) {
 int code4indexCacheSize(XBENGINE* engine, long bytes) {
     if (engine == nullptr || bytes < 0) return XB_E_ARGUMENT;
     engine->cache.SetCapacity(static_cast<size_t>(bytes) / xb::kPageSize);
+    return XB_SUCCESS;
+}
+
+int code4recordCacheSize(XBENGINE* engine, long bytes) {
+    if (engine == nullptr || bytes < 0) return XB_E_ARGUMENT;
+    engine->records.SetBudget(static_cast<size_t>(bytes));
     return XB_SUCCESS;
 }
 

@@ -138,7 +138,22 @@ int LoadLeaf(XbData& data, XbTag& tag, uint32_t offset, const uint8_t* page) {
     data.leafTag = nullptr;
     if (int rc = DecodeLeaf(page, offset, tag, data.leaf); rc != 0) return rc;
     data.leafTag = &tag;
+    if (data.engine->optimize) data.engine->leaves.Insert(data.index->id, data.leaf, tag.keyLength, tag.fill);
     return 0;
+}
+
+// With read optimisation on, the leaf at offset from the table's own leaf or
+// the engine's decoded leaves, without reading its page; false when neither
+// has it (or the offset holds no leaf decoded for this tag).
+bool CachedLeaf(XbData& data, XbTag& tag, uint32_t offset) {
+    XbEngine& engine = *data.engine;
+    if (!engine.optimize) return false;
+    if (data.leafTag == &tag && data.leaf.offset == offset) return true;
+    const Leaf* leaf = engine.leaves.Find(data.index->id, offset, tag.keyLength, tag.fill);
+    if (leaf == nullptr) return false;
+    data.leaf = *leaf;  // a copy reuses the table's buffers: far cheaper than decoding
+    data.leafTag = &tag;
+    return true;
 }
 
 int InteriorCount(const uint8_t* p, int keyLength) {
@@ -187,10 +202,12 @@ int StepLeaf(XbData& data, XbTag& tag, bool forward) {
         if (++hops > budget) return XB_E_INDEX;
         (forward ? data.hopsBackward : data.hopsForward) = 0;
         const uint32_t from = data.leaf.offset;
-        const uint8_t* page = nullptr;
-        if (int rc = ReadPage(data, next, page); rc != 0) return rc;
-        if (!IsLeaf(page)) return XB_E_INDEX;
-        if (int rc = LoadLeaf(data, tag, next, page); rc != 0) return rc;
+        if (!CachedLeaf(data, tag, next)) {
+            const uint8_t* page = nullptr;
+            if (int rc = ReadPage(data, next, page); rc != 0) return rc;
+            if (!IsLeaf(page)) return XB_E_INDEX;
+            if (int rc = LoadLeaf(data, tag, next, page); rc != 0) return rc;
+        }
         // The sibling must link back, and the order must go on where it left off.
         if ((forward ? data.leaf.left : data.leaf.right) != from) return XB_E_INDEX;
         if (data.leaf.count == 0) continue;
@@ -214,9 +231,19 @@ int Descend(XbData& data, XbTag& tag, Target target, const uint8_t* probe, int n
     uint32_t offset = tag.root;
     for (int depth = 0; depth < kMaxTreeDepth; ++depth) {
         const uint8_t* page = nullptr;
-        if (int rc = ReadPage(data, offset, page); rc != 0) return rc;
-        if (IsLeaf(page)) {
-            if (int rc = LoadLeaf(data, tag, offset, page); rc != 0) return rc;
+        // The decoded leaves are asked only at the depth where this tag's
+        // leaves were found last (a B-tree's leaves are all at one depth); a
+        // wrong guess only costs the ordinary page read.
+        bool leaf = depth == tag.leafDepth && CachedLeaf(data, tag, offset);
+        if (!leaf) {
+            if (int rc = ReadPage(data, offset, page); rc != 0) return rc;
+            if (IsLeaf(page)) {
+                if (int rc = LoadLeaf(data, tag, offset, page); rc != 0) return rc;
+                leaf = true;
+                tag.leafDepth = depth;
+            }
+        }
+        if (leaf) {
             data.cursorTag = &tag;
             int rc = 0;
             switch (target) {

@@ -63,13 +63,21 @@ int ReadRecordCached(XbData& data) {
         std::memcpy(data.record.data(), bytes + at, length);
         return 0;
     }
+    if (const uint8_t* bytes = engine.records.Find(data.fileId, data.recNo, length)) {
+        std::memcpy(data.record.data(), bytes, length);
+        return 0;
+    }
     if (int rc = CheckBeforeRead(data); rc != 0) return rc;
     if (engine.blocks.Full() &&
         !engine.blockMisses.SeenAgain((static_cast<uint64_t>(data.fileId) << 32) | block)) {
         const uint64_t offset = data.headerLength + static_cast<uint64_t>(index) * length;
         const int rc = ReadExact(data.fd, offset, data.record.data(), length);
-        if (rc != 0) engine.blocks.DropFile(data.fileId);
-        return rc;
+        if (rc != 0) {
+            engine.blocks.DropFile(data.fileId);
+            return rc;
+        }
+        engine.records.Insert(data.fileId, data.recNo, data.record.data(), length);
+        return 0;
     }
     static_assert(kCacheBlocks > 0, "Claim always hands out a block");
     uint8_t* buffer = engine.blocks.Claim(data.fileId, block);
@@ -82,6 +90,9 @@ int ReadRecordCached(XbData& data) {
     if (rc == 0) std::memcpy(data.record.data(), buffer + at, length);
     if (rc == 0 && got == wanted) {
         engine.blocks.Keep(static_cast<uint32_t>(wanted));
+        // Kept singly as well: the block may be evicted long before the record
+        // is asked for again.
+        engine.records.Insert(data.fileId, data.recNo, data.record.data(), length);
         return 0;
     }
     engine.blocks.Discard();
