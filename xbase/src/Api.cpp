@@ -49,7 +49,7 @@ int Failed(XbData& data, int rc) {
 // when readNow), or past the end.
 int Finish(XbData& data, XbTag& tag, int rc, bool readNow) {
     if (rc == 0) {
-        rc = xb::GoRecord(data, data.leaf.records[data.cursorIndex], readNow);
+        rc = xb::GoRecord(data, data.leaf->records[data.cursorIndex], readNow);
         if (rc == 0) {
             data.cursorTag = &tag;
             return XB_SUCCESS;
@@ -86,7 +86,7 @@ bool Matches(const XbData& data, const XbTag& tag, const std::vector<uint8_t>& p
              bool tooLong) {
     if (tooLong) return false;
     if (n == 0) return true;  // the empty text is a prefix of every key
-    const uint8_t* key = data.leaf.Key(data.cursorIndex, tag.keyLength);
+    const uint8_t* key = data.leaf->Key(data.cursorIndex, tag.keyLength);
     return std::memcmp(key, probe.data(), static_cast<size_t>(n)) == 0;
 }
 
@@ -469,7 +469,7 @@ const char* t4key(XBTAG* tag) {
     if (data.selected != tag || data.cursorTag != tag || data.position != XbPosition::Record) {
         return nullptr;
     }
-    std::memcpy(tag->keyText.data(), data.leaf.Key(data.cursorIndex, tag->keyLength),
+    std::memcpy(tag->keyText.data(), data.leaf->Key(data.cursorIndex, tag->keyLength),
                 static_cast<size_t>(tag->keyLength));
     return tag->keyText.c_str();
 }

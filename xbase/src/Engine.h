@@ -57,6 +57,82 @@ int ReadExact(int fd, uint64_t offset, void* buffer, size_t size);
 // receives how many. 0, or XB_E_READ when the read fails.
 int ReadUpTo(int fd, uint64_t offset, void* buffer, size_t size, size_t& got);
 
+// Hash index from a 64-bit key to a small value, open addressing with
+// linear probing and the keys inline: a hit costs one probe of one cache
+// line, where a node-based map costs a bucket, a node and the value. Only the
+// calls the caches below use: find (null when absent), operator[], erase,
+// clear. A pointer from find is invalidated by the next insertion or erase.
+// The key ~0 marks a free slot and is never stored (file ids never reach it).
+template <typename Value>
+class FlatIndex {
+public:
+    struct Slot {
+        uint64_t first = kFree;
+        Value second{};
+    };
+    FlatIndex() { m_slots.resize(kMinSlots); }
+
+    Slot* find(uint64_t key) {
+        for (size_t i = Home(key);; i = (i + 1) & Mask()) {
+            Slot& slot = m_slots[i];
+            if (slot.first == key) return &slot;
+            if (slot.first == kFree) return nullptr;
+        }
+    }
+    Slot* end() { return nullptr; }
+    Value& operator[](uint64_t key) {
+        if (Slot* slot = find(key)) return slot->second;
+        if ((m_size + 1) * 2 > m_slots.size()) Grow();
+        size_t i = Home(key);
+        while (m_slots[i].first != kFree) i = (i + 1) & Mask();
+        m_slots[i].first = key;
+        m_slots[i].second = Value{};
+        ++m_size;
+        return m_slots[i].second;
+    }
+    void erase(uint64_t key) {
+        if (Slot* slot = find(key)) erase(slot);
+    }
+    // Backward-shift deletion: later entries of the probe run move up, so no
+    // tombstones accumulate.
+    void erase(Slot* slot) {
+        size_t hole = static_cast<size_t>(slot - m_slots.data());
+        for (size_t i = (hole + 1) & Mask();; i = (i + 1) & Mask()) {
+            Slot& next = m_slots[i];
+            if (next.first == kFree) break;
+            const size_t home = Home(next.first);
+            // Moves up unless its home lies cyclically in (hole, i].
+            if (((i - home) & Mask()) >= ((i - hole) & Mask())) {
+                m_slots[hole] = next;
+                hole = i;
+            }
+        }
+        m_slots[hole].first = kFree;
+        --m_size;
+    }
+    void clear() {
+        m_slots.assign(kMinSlots, Slot{});
+        m_size = 0;
+    }
+
+private:
+    static constexpr uint64_t kFree = ~uint64_t{0};
+    static constexpr size_t kMinSlots = 64;
+    size_t Mask() const { return m_slots.size() - 1; }
+    size_t Home(uint64_t key) const {
+        return static_cast<size_t>((key * 0x9E3779B97F4A7C15ull) >> 17) & Mask();
+    }
+    void Grow() {
+        std::vector<Slot> old(m_slots.size() * 2);
+        old.swap(m_slots);
+        m_size = 0;
+        for (const Slot& slot : old)
+            if (slot.first != kFree) (*this)[slot.first] = slot.second;
+    }
+    std::vector<Slot> m_slots;
+    size_t m_size = 0;
+};
+
 // LRU cache of fixed-size blocks keyed by (file, block number), each with
 // the number of valid bytes it holds. A pointer handed out stays valid until
 // the next Insert, Claim, DropFile or Clear. Nodes of evicted blocks are
@@ -159,7 +235,7 @@ private:
     }
     size_t m_capacity;
     std::list<Entry> m_lru;  // most recently used first
-    std::unordered_map<uint64_t, typename std::list<Entry>::iterator> m_index;
+    FlatIndex<typename std::list<Entry>::iterator> m_index;
 };
 
 // Remembers recently missed keys in a direct-mapped table, so that once the
@@ -266,7 +342,7 @@ private:
     size_t m_budget;
     size_t m_used = 0;
     std::list<Entry> m_lru;  // most recently used first
-    std::unordered_map<uint64_t, typename std::list<Entry>::iterator> m_index;
+    FlatIndex<typename std::list<Entry>::iterator> m_index;
     std::unique_ptr<uint8_t[]> m_spare;
     uint32_t m_spareLength = 0;
 };
@@ -284,6 +360,12 @@ struct Leaf {
     }
 };
 
+// The leaf of a table that stands on none.
+inline const std::shared_ptr<const Leaf>& EmptyLeaf() {
+    static const std::shared_ptr<const Leaf> empty = std::make_shared<Leaf>();
+    return empty;
+}
+
 // Leaves already decoded, keyed by (index file, page offset), bounded in
 // bytes: a seek on a warm tag then copies its leaf instead of decoding the
 // page again. As for records, entries of a reopened file age out.
@@ -291,8 +373,10 @@ class LeafCache {
 public:
     explicit LeafCache(size_t bytes) : m_budget(bytes) {}
 
-    // The leaf decoded for a tag of this key length and fill, or null.
-    const Leaf* Find(uint32_t fileId, uint32_t offset, int keyLength, uint8_t fill) {
+    // The leaf decoded for a tag of this key length and fill, or null. Leaves
+    // are shared: a table keeps the one it stands on after it is evicted.
+    const std::shared_ptr<const Leaf>* Find(uint32_t fileId, uint32_t offset, int keyLength,
+                                            uint8_t fill) {
         auto it = m_index.find(Key(fileId, offset));
         if (it == m_index.end()) return nullptr;
         Entry& entry = *it->second;
@@ -300,10 +384,11 @@ public:
         entry.referenced = true;  // a second chance at eviction, as in LruCache
         return &entry.leaf;
     }
-    void Insert(uint32_t fileId, const Leaf& leaf, int keyLength, uint8_t fill) {
+    void Insert(uint32_t fileId, const std::shared_ptr<const Leaf>& leaf, int keyLength,
+                uint8_t fill) {
         const size_t cost = Cost(leaf);
         if (cost > m_budget) return;
-        const uint64_t key = Key(fileId, leaf.offset);
+        const uint64_t key = Key(fileId, leaf->offset);
         if (auto it = m_index.find(key); it != m_index.end()) {
             m_used -= Cost(it->second->leaf);
             m_lru.erase(it->second);
@@ -344,18 +429,18 @@ private:
         int keyLength;
         uint8_t fill;
         bool referenced;
-        Leaf leaf;
+        std::shared_ptr<const Leaf> leaf;
     };
     static uint64_t Key(uint32_t fileId, uint32_t offset) {
         return (static_cast<uint64_t>(fileId) << 32) | offset;
     }
-    static size_t Cost(const Leaf& leaf) {
-        return leaf.keys.size() + leaf.records.size() * sizeof(uint32_t) + 128;
+    static size_t Cost(const std::shared_ptr<const Leaf>& leaf) {
+        return leaf->keys.size() + leaf->records.size() * sizeof(uint32_t) + 160;
     }
     size_t m_budget;
     size_t m_used = 0;
     std::list<Entry> m_lru;  // most recently used first
-    std::unordered_map<uint64_t, typename std::list<Entry>::iterator> m_index;
+    FlatIndex<typename std::list<Entry>::iterator> m_index;
 };
 
 // Index pages, keyed by their offset in the file.
@@ -488,9 +573,10 @@ struct XbData {
     xb::FileIdentity identity;
 
     // The tag cursor: valid when cursorTag is the selected tag and the table
-    // stands on the record at cursorIndex of the decoded leaf.
+    // stands on the record at cursorIndex of the decoded leaf (shared with
+    // the engine's decoded leaves, never changed once decoded).
     XbTag* cursorTag = nullptr;
-    xb::Leaf leaf;
+    std::shared_ptr<const xb::Leaf> leaf = xb::EmptyLeaf();
     // The tag whose page `leaf` decodes, while that page may be reused
     // without decoding it again (read optimisation on); null otherwise.
     XbTag* leafTag = nullptr;

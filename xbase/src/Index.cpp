@@ -134,11 +134,14 @@ int DecodeLeaf(const uint8_t* p, uint32_t offset, const XbTag& tag, Leaf& leaf) 
 // Decodes into the table's leaf, or keeps it when it already holds this page
 // and cached pages are trusted.
 int LoadLeaf(XbData& data, XbTag& tag, uint32_t offset, const uint8_t* page) {
-    if (data.leafTag == &tag && data.leaf.offset == offset && data.engine->optimize) return 0;
+    if (data.leafTag == &tag && data.leaf->offset == offset && data.engine->optimize) return 0;
     data.leafTag = nullptr;
-    if (int rc = DecodeLeaf(page, offset, tag, data.leaf); rc != 0) return rc;
+    auto fresh = std::make_shared<Leaf>();
+    if (int rc = DecodeLeaf(page, offset, tag, *fresh); rc != 0) return rc;
+    data.leaf = std::move(fresh);
     data.leafTag = &tag;
-    if (data.engine->optimize) data.engine->leaves.Insert(data.index->id, data.leaf, tag.keyLength, tag.fill);
+    if (data.engine->optimize)
+        data.engine->leaves.Insert(data.index->id, data.leaf, tag.keyLength, tag.fill);
     return 0;
 }
 
@@ -148,10 +151,11 @@ int LoadLeaf(XbData& data, XbTag& tag, uint32_t offset, const uint8_t* page) {
 bool CachedLeaf(XbData& data, XbTag& tag, uint32_t offset) {
     XbEngine& engine = *data.engine;
     if (!engine.optimize) return false;
-    if (data.leafTag == &tag && data.leaf.offset == offset) return true;
-    const Leaf* leaf = engine.leaves.Find(data.index->id, offset, tag.keyLength, tag.fill);
+    if (data.leafTag == &tag && data.leaf->offset == offset) return true;
+    const std::shared_ptr<const Leaf>* leaf =
+        engine.leaves.Find(data.index->id, offset, tag.keyLength, tag.fill);
     if (leaf == nullptr) return false;
-    data.leaf = *leaf;  // a copy reuses the table's buffers: far cheaper than decoding
+    data.leaf = *leaf;  // shared, searched in place: neither decoded nor copied again
     data.leafTag = &tag;
     return true;
 }
@@ -189,19 +193,19 @@ int StepLeaf(XbData& data, XbTag& tag, bool forward) {
     const int keyLength = tag.keyLength;
     std::vector<uint8_t> edgeKey;
     uint32_t edgeRec = 0;
-    if (data.leaf.count > 0) {
-        const int edge = forward ? data.leaf.count - 1 : 0;
-        edgeKey.assign(data.leaf.Key(edge, keyLength), data.leaf.Key(edge, keyLength) + keyLength);
-        edgeRec = data.leaf.records[edge];
+    if (data.leaf->count > 0) {
+        const int edge = forward ? data.leaf->count - 1 : 0;
+        edgeKey.assign(data.leaf->Key(edge, keyLength), data.leaf->Key(edge, keyLength) + keyLength);
+        edgeRec = data.leaf->records[edge];
     }
     const uint32_t budget = HopBudget(data);
     for (;;) {
-        const uint32_t next = forward ? data.leaf.right : data.leaf.left;
+        const uint32_t next = forward ? data.leaf->right : data.leaf->left;
         if (next == kNone) return XB_EOF;
         uint32_t& hops = forward ? data.hopsForward : data.hopsBackward;
         if (++hops > budget) return XB_E_INDEX;
         (forward ? data.hopsBackward : data.hopsForward) = 0;
-        const uint32_t from = data.leaf.offset;
+        const uint32_t from = data.leaf->offset;
         if (!CachedLeaf(data, tag, next)) {
             const uint8_t* page = nullptr;
             if (int rc = ReadPage(data, next, page); rc != 0) return rc;
@@ -209,11 +213,11 @@ int StepLeaf(XbData& data, XbTag& tag, bool forward) {
             if (int rc = LoadLeaf(data, tag, next, page); rc != 0) return rc;
         }
         // The sibling must link back, and the order must go on where it left off.
-        if ((forward ? data.leaf.left : data.leaf.right) != from) return XB_E_INDEX;
-        if (data.leaf.count == 0) continue;
-        const int near = forward ? 0 : data.leaf.count - 1;
+        if ((forward ? data.leaf->left : data.leaf->right) != from) return XB_E_INDEX;
+        if (data.leaf->count == 0) continue;
+        const int near = forward ? 0 : data.leaf->count - 1;
         if (!edgeKey.empty()) {
-            const int c = CompareEntry(data.leaf.Key(near, keyLength), data.leaf.records[near],
+            const int c = CompareEntry(data.leaf->Key(near, keyLength), data.leaf->records[near],
                                        edgeKey.data(), edgeRec, keyLength);
             if (forward ? c <= 0 : c >= 0) return XB_E_INDEX;
         }
@@ -249,16 +253,16 @@ int Descend(XbData& data, XbTag& tag, Target target, const uint8_t* probe, int n
             switch (target) {
                 case Target::First:
                     data.cursorIndex = 0;
-                    if (data.leaf.count == 0) rc = StepLeaf(data, tag, true);
+                    if (data.leaf->count == 0) rc = StepLeaf(data, tag, true);
                     break;
                 case Target::Last:
-                    data.cursorIndex = data.leaf.count - 1;
-                    if (data.leaf.count == 0) rc = StepLeaf(data, tag, false);
+                    data.cursorIndex = data.leaf->count - 1;
+                    if (data.leaf->count == 0) rc = StepLeaf(data, tag, false);
                     break;
                 case Target::Bound:
                     for (;;) {
-                        const int i = LeafBound(data.leaf, tag.keyLength, probe, n, strict);
-                        if (i < data.leaf.count) {
+                        const int i = LeafBound(*data.leaf, tag.keyLength, probe, n, strict);
+                        if (i < data.leaf->count) {
                             data.cursorIndex = i;
                             break;
                         }
@@ -482,7 +486,7 @@ int CursorLowerBound(XbData& data, XbTag& tag, const uint8_t* probe, int n, bool
 }
 
 int CursorNext(XbData& data, XbTag& tag) {
-    if (data.cursorIndex + 1 < data.leaf.count) {
+    if (data.cursorIndex + 1 < data.leaf->count) {
         ++data.cursorIndex;
         return 0;
     }
@@ -500,7 +504,7 @@ int CursorPrev(XbData& data, XbTag& tag) {
 int CursorLocate(XbData& data, XbTag& tag, uint32_t recNo) {
     int rc = CursorFirst(data, tag);
     while (rc == 0) {
-        if (data.leaf.records[data.cursorIndex] == recNo) return 0;
+        if (data.leaf->records[data.cursorIndex] == recNo) return 0;
         rc = CursorNext(data, tag);
     }
     return rc;
@@ -532,15 +536,15 @@ int OpenIndex(XbData& data, const std::string& cdxPath) {
     std::vector<std::pair<std::string, uint32_t>> entries;
     int rc = CursorFirst(data, directory);
     while (rc == 0) {
-        const uint8_t* key = data.leaf.Key(data.cursorIndex, directory.keyLength);
+        const uint8_t* key = data.leaf->Key(data.cursorIndex, directory.keyLength);
         entries.emplace_back(std::string(reinterpret_cast<const char*>(key),
                                          static_cast<size_t>(directory.keyLength)),
-                             data.leaf.records[data.cursorIndex]);
+                             data.leaf->records[data.cursorIndex]);
         rc = CursorNext(data, directory);
     }
     data.cursorTag = nullptr;
     data.leafTag = nullptr;
-    data.leaf = Leaf{};
+    data.leaf = EmptyLeaf();
     if (rc != XB_EOF) return rc;
 
     for (const auto& [name, header] : entries) {

@@ -57,14 +57,15 @@ int ReadRecordCached(XbData& data) {
     const uint32_t block = index / perBlock;
     const uint32_t first = block * perBlock;
     const size_t at = static_cast<size_t>(index - first) * length;
+    // Single records first: random lookups find theirs there, walks in their blocks.
+    if (const uint8_t* bytes = engine.records.Find(data.fileId, data.recNo, length)) {
+        std::memcpy(data.record.data(), bytes, length);
+        return 0;
+    }
     uint32_t valid = 0;
     if (const uint8_t* bytes = engine.blocks.Find(data.fileId, block, valid)) {
         if (at + length > valid) return XB_E_READ;
         std::memcpy(data.record.data(), bytes + at, length);
-        return 0;
-    }
-    if (const uint8_t* bytes = engine.records.Find(data.fileId, data.recNo, length)) {
-        std::memcpy(data.record.data(), bytes, length);
         return 0;
     }
     if (int rc = CheckBeforeRead(data); rc != 0) return rc;
@@ -258,7 +259,7 @@ void DropCached(XbData& data) {
     engine.blocks.DropFile(data.fileId);
     if (data.index) engine.cache.DropFile(data.index->id);
     data.leafTag = nullptr;
-    data.leaf = Leaf{};
+    data.leaf = EmptyLeaf();
     data.cursorTag = nullptr;
     data.cursorIndex = -1;
     data.position = XbPosition::None;
@@ -323,7 +324,7 @@ int Refresh(XbData& data) {
         fresh.engine->cache.DropFile(data.index->id);
         std::swap(data.index, fresh.index);
         data.leafTag = nullptr;
-        data.leaf = Leaf{};
+        data.leaf = EmptyLeaf();
     }
     if (!IdentityOf(fresh.fd, data.identity)) return XB_E_OPEN;
     std::swap(data.fd, fresh.fd);
