@@ -168,7 +168,8 @@ std::string_view TCBTable::FieldView(const char* const* names, size_t count, siz
     XBFIELD* field = ResolvedField(names, count, slot);
     if (field == nullptr) field = RequireField(names[slot]);  // raises the missing-field error
     std::string_view value(CodeBase::FieldStr(field), CodeBase::FieldLen(field));
-    CheckError(names[slot], true);  // field names fit in a short string: no allocation
+    // The name is made a string only when there is an error to report.
+    if (const int16_t code = m_database.GetErrorCode(); code < 0) RaiseFieldError(names[slot], true, code);
     return value;
 }
 
@@ -192,11 +193,13 @@ int16_t TCBTable::NumFields() {
 
 void TCBTable::CheckError(const std::string& fieldName, bool reading) {
     const int16_t code = m_database.GetErrorCode();
-    if (code < 0) {
-        throw ECBDBError("Error " + std::string(reading ? "reading" : "writing") + " field " +
-                         fieldName + " in table " + m_fileName + "\r\n\r\n" +
-                         "Codebase Error Code = " + std::to_string(code));
-    }
+    if (code < 0) RaiseFieldError(fieldName, reading, code);
+}
+
+void TCBTable::RaiseFieldError(const std::string& fieldName, bool reading, int16_t code) {
+    throw ECBDBError("Error " + std::string(reading ? "reading" : "writing") + " field " +
+                     fieldName + " in table " + m_fileName + "\r\n\r\n" +
+                     "Codebase Error Code = " + std::to_string(code));
 }
 
 TFieldInfo* TCBTable::FindFieldInfo(const std::string& name) {

@@ -130,6 +130,7 @@ private:
     bool CheckSeek(int rc);  // found; raises for a negative code
     XBFIELD* RequireField(const std::string& name);
     XBFIELD* ResolvedField(const char* const* names, size_t count, size_t slot);
+    [[noreturn]] void RaiseFieldError(const std::string& fieldName, bool reading, int16_t code);
 
     TCBDatabase& m_database;
     TTableHolder& m_holder;
