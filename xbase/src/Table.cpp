@@ -66,6 +66,9 @@ int ReadRecordCached(XbData& data) {
     if (const uint8_t* bytes = engine.blocks.Find(data.fileId, block, valid)) {
         if (at + length > valid) return XB_E_READ;
         std::memcpy(data.record.data(), bytes + at, length);
+        // Kept singly too (it was not among the single records): by the next
+        // time it is asked for, its block may be gone.
+        engine.records.Insert(data.fileId, data.recNo, bytes + at, length);
         return 0;
     }
     if (int rc = CheckBeforeRead(data); rc != 0) return rc;
