@@ -251,7 +251,14 @@ int code4optSuspend(XBENGINE* engine) {
     engine->blockMisses.Clear();
     engine->records.Clear();
     engine->leaves.Clear();
-    for (auto& table : engine->tables) table->leafTag = nullptr;  // a decoded page is cached too
+    for (auto& table : engine->tables) {
+        table->leafTag = nullptr;  // a decoded page is cached too
+        for (auto& tag : table->tags) {
+            tag->fenceState = 0;
+            tag->fenceKeys = {};
+            tag->fenceChildren = {};
+        }
+    }
     return XB_SUCCESS;
 }
 

@@ -44,6 +44,8 @@ constexpr size_t kRepeatSlots = 4096;
 // Decoded leaves are kept up to this many bytes per engine (the leaves a
 // 1,000,000-row master's lookups touch fit in it).
 constexpr size_t kLeafCacheBytes = size_t{32} << 20;
+// Largest flattened level kept for one tag (see BuildFences).
+constexpr size_t kFenceBytes = size_t{16} << 20;
 // Single records read at random are kept whole, up to this many bytes per
 // engine (code4recordCacheSize sets another bound): lookups spread over a
 // table far larger than the block cache then find the records they touched
@@ -534,6 +536,11 @@ struct XbTag {
     xb::KeyKind kind = xb::KeyKind::Character;
     uint8_t fill = ' ';
     int leafDepth = -1;  // where the last descent met a leaf (see Descend)
+    // The level above the leaves, flattened (Index.cpp, BuildFences): 0 not
+    // built yet, 1 built, -1 not usable. Dropped when the file is reopened.
+    int fenceState = 0;
+    std::vector<uint8_t> fenceKeys;        // separators, keyLength bytes each
+    std::vector<uint32_t> fenceChildren;   // the leaf each separator ends
     std::string keyText;  // t4key's buffer: keyLength bytes and a NUL
 };
 

@@ -228,12 +228,88 @@ int StepLeaf(XbData& data, XbTag& tag, bool forward) {
 
 enum class Target { First, Last, Bound };
 
+// Index of the first of `count` separators (keys back to back) whose leading
+// n bytes are >= probe (> when strict); the last when none is.
+int SeparatorBound(const uint8_t* keys, size_t stride, int count, int keyLength,
+                   const uint8_t* probe, int n, bool strict) {
+    int lo = 0;
+    int hi = count;
+    while (lo < hi) {
+        const int mid = lo + (hi - lo) / 2;
+        const int c = ComparePrefix(keys + static_cast<size_t>(mid) * stride, probe, n);
+        if (strict ? c > 0 : c >= 0) {
+            hi = mid;
+        } else {
+            lo = mid + 1;
+        }
+    }
+    (void)keyLength;
+    return lo < count ? lo : count - 1;
+}
+
+// Flattens the level just above the tag's leaves into one array of
+// separators and child offsets, so that a seek finds its leaf by one search
+// of contiguous memory instead of a walk down through every level's pages.
+// Built once per open file, with read optimisation on, from pages read and
+// checked as any; a level that does not hold together (or is too large)
+// leaves the tag on the ordinary descent, which reports what is wrong.
+void BuildFences(XbData& data, XbTag& tag) {
+    tag.fenceState = -1;
+    if (tag.leafDepth < 2) return;  // the root alone is above the leaves: nothing to gain
+    const int keyLength = tag.keyLength;
+    const size_t stride = static_cast<size_t>(keyLength);
+    // Down the first children to the level above the leaves.
+    uint32_t offset = tag.root;
+    for (int depth = 0; depth < tag.leafDepth - 1; ++depth) {
+        const uint8_t* page = nullptr;
+        if (ReadPage(data, offset, page) != 0 || IsLeaf(page)) return;
+        if (InteriorCount(page, keyLength) < 0) return;
+        offset = Be32(InteriorEntry(page, keyLength, 0) + keyLength + 4);
+    }
+    std::vector<uint8_t> keys;
+    std::vector<uint32_t> children;
+    const uint32_t budget = HopBudget(data);
+    for (uint32_t hops = 0; offset != kNone; ++hops) {
+        if (hops > budget) return;
+        const uint8_t* page = nullptr;
+        if (ReadPage(data, offset, page) != 0 || IsLeaf(page)) return;
+        const int count = InteriorCount(page, keyLength);
+        if (count < 0) return;
+        for (int i = 0; i < count; ++i) {
+            const uint8_t* entry = InteriorEntry(page, keyLength, i);
+            if (!children.empty() &&
+                std::memcmp(keys.data() + keys.size() - stride, entry, stride) > 0) {
+                return;  // out of order
+            }
+            keys.insert(keys.end(), entry, entry + keyLength);
+            children.push_back(Be32(entry + keyLength + 4));
+        }
+        if (keys.size() + children.size() * 4 > kFenceBytes) return;
+        offset = Le32(page + 8);  // the right sibling
+    }
+    if (children.empty()) return;
+    tag.fenceKeys = std::move(keys);
+    tag.fenceChildren = std::move(children);
+    tag.fenceState = 1;
+}
+
 int Descend(XbData& data, XbTag& tag, Target target, const uint8_t* probe, int n, bool strict) {
     data.cursorTag = nullptr;
     data.hopsForward = 0;
     data.hopsBackward = 0;
     uint32_t offset = tag.root;
-    for (int depth = 0; depth < kMaxTreeDepth; ++depth) {
+    int start = 0;
+    if (target == Target::Bound && data.engine->optimize && tag.leafDepth >= 2) {
+        if (tag.fenceState == 0) BuildFences(data, tag);
+        if (tag.fenceState == 1) {
+            const int i = SeparatorBound(tag.fenceKeys.data(), static_cast<size_t>(tag.keyLength),
+                                         static_cast<int>(tag.fenceChildren.size()),
+                                         tag.keyLength, probe, n, strict);
+            offset = tag.fenceChildren[static_cast<size_t>(i)];
+            start = tag.leafDepth;
+        }
+    }
+    for (int depth = start; depth < kMaxTreeDepth; ++depth) {
         const uint8_t* page = nullptr;
         // The decoded leaves are asked only at the depth where this tag's
         // leaves were found last (a B-tree's leaves are all at one depth); a
