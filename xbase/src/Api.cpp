@@ -499,7 +499,7 @@ int d4seek(XBDATA* data, const char* key) {
     if (data == nullptr) return XB_E_ARGUMENT;
     return Guard<int>(data->engine, XB_E_MEMORY, [&] {
         XbTag* tag = nullptr;
-        std::vector<uint8_t> probe;
+        std::vector<uint8_t>& probe = data->probe;  // reused: no allocation per seek
         int n = 0;
         bool tooLong = false;
         if (int rc = PrepareSeek(*data, key, tag, probe, n, tooLong); rc != 0) return rc;
@@ -511,7 +511,7 @@ int d4seekNext(XBDATA* data, const char* key) {
     if (data == nullptr) return XB_E_ARGUMENT;
     return Guard<int>(data->engine, XB_E_MEMORY, [&] {
         XbTag* tag = nullptr;
-        std::vector<uint8_t> probe;
+        std::vector<uint8_t>& probe = data->probe;  // reused: no allocation per seek
         int n = 0;
         bool tooLong = false;
         if (int rc = PrepareSeek(*data, key, tag, probe, n, tooLong); rc != 0) return rc;

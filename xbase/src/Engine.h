@@ -588,6 +588,7 @@ struct XbData {
     // without decoding it again (read optimisation on); null otherwise.
     XbTag* leafTag = nullptr;
     int cursorIndex = -1;
+    std::vector<uint8_t> probe;  // d4seek's and d4seekNext's key probe
     uint32_t hopsForward = 0;  // leaf hops since the last turn; bounds a walk
     uint32_t hopsBackward = 0;
 
