@@ -522,6 +522,8 @@ int main(int argc, char** argv) {
     try {
         // --lookups: only the VIN lookups on the large master, for profiling.
         const bool lookupsOnly = argc == 2 && std::strcmp(argv[1], "--lookups") == 0;
+        // --models: only the model lists, for profiling.
+        const bool modelsOnly = argc == 2 && std::strcmp(argv[1], "--models") == 0;
         // --warm-marks: one warm pass between two marks, for a tracer.
         const bool warmMarks = argc == 2 && std::strcmp(argv[1], "--warm-marks") == 0;
         const std::string small = DataSet(kSmall);
@@ -536,7 +538,7 @@ int main(int argc, char** argv) {
 
         // Start and stop.
         double startStop[2] = {0, 0};
-        for (int s = 0; s < 2 && !lookupsOnly && !warmMarks; ++s) {
+        for (int s = 0; s < 2 && !lookupsOnly && !warmMarks && !modelsOnly; ++s) {
             const int count = s == 0 ? kSmall : kLarge;
             UseFolder(windows.WindowsDir(), s == 0 ? small : large);
             for (int k = 0; k < 20; ++k) {
@@ -556,7 +558,7 @@ int main(int argc, char** argv) {
         long warmReads = -1;
         uint64_t digestEngine = 0;
         size_t notFound = 0;
-        for (int s = lookupsOnly ? 1 : 0; s < 2 && !warmMarks; ++s) {
+        for (int s = lookupsOnly ? 1 : 0; s < 2 && !warmMarks && !modelsOnly; ++s) {
             const int count = s == 0 ? kSmall : kLarge;
             UseFolder(windows.WindowsDir(), s == 0 ? small : large);
             TSession session(e);
@@ -616,7 +618,7 @@ int main(int argc, char** argv) {
         const long cacheKiB = (64L + 48 + 32 + 4) << 10;
         double sqliteP50[2] = {0, 0};
         const std::vector<std::string> vins = RandomVins(kLarge, kLookups);
-        for (int m = 0; m < 2; ++m) {
+        for (int m = 0; m < 2 && !modelsOnly; ++m) {
             TSqliteLookup q(sqlitePath, cacheKiB, m == 1);
             uint64_t sink = 0;
             for (const auto& vin : vins) sink ^= q.Lookup(vin);
@@ -664,6 +666,10 @@ int main(int argc, char** argv) {
             for (size_t k = 0; k < 50; ++k) once(k);
             TTimes t = TimeEach(1000, once);
             PrintRow("YarvelGetListOfModels (HOND 2005)", t);
+            if (modelsOnly) {
+                for (int k = 0; k < 20; ++k) TimeEach(1000, once);
+                return 0;
+            }
             listP50 = t.WallP(0.5);
             YarvelStringRelease(abbr);
             YarvelStringRelease(year);

@@ -197,27 +197,25 @@ int32_t FieldTextToInt(const std::string& text) {
 }
 
 std::string ProperCase(const std::string& text) {
-    const std::string t = Trim(text);
-    std::string out;
-    out.reserve(t.size());
+    // In place on the trimmed copy: every run keeps its length.
+    std::string t = Trim(text);
     auto isLetter = [](char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); };
     size_t i = 0;
     while (i < t.size()) {
         size_t end = i;
         while (end < t.size() && isLetter(t[end])) ++end;
-        std::string run = t.substr(i, end - i);
-        if (run.size() >= 4) {
-            for (size_t k = 1; k < run.size(); ++k)
-                if (run[k] >= 'A' && run[k] <= 'Z') run[k] = static_cast<char>(run[k] + 32);
-        } else if (run == "VAN" || run == "GEO" || run == "CAR") {
-            run[1] = static_cast<char>(run[1] + 32);
-            run[2] = static_cast<char>(run[2] + 32);
+        const size_t length = end - i;
+        if (length >= 4) {
+            for (size_t k = i + 1; k < end; ++k)
+                if (t[k] >= 'A' && t[k] <= 'Z') t[k] = static_cast<char>(t[k] + 32);
+        } else if (length == 3 && (t.compare(i, 3, "VAN") == 0 || t.compare(i, 3, "GEO") == 0 ||
+                                   t.compare(i, 3, "CAR") == 0)) {
+            t[i + 1] = static_cast<char>(t[i + 1] + 32);
+            t[i + 2] = static_cast<char>(t[i + 2] + 32);
         }
-        out += run;
-        if (end < t.size()) out += t[end];  // the character that ends the run
-        i = end + 1;
+        i = end + 1;  // the character that ends the run stays as it is
     }
-    return out;
+    return t;
 }
 
 int32_t SymbolFromText(const std::string& text) {
