@@ -19,17 +19,87 @@ const char kVinSeekTag[] = "VINSEEKTAG";
 const char kXlateTag[] = "XLATETAG";
 const char kAbbrTag[] = "ABBRTAG";
 
+// The master fields the engine reads, by slot: their handles are resolved
+// once per open table (TCBTable::FieldView), not looked up by name per read.
+enum MasterField : int {
+    fVIN,
+    fIIN,
+    fREST_IND,
+    fANTILCKBRK,
+    fENGN_CYLN,
+    fENGN_TYPE,
+    fMANUFACT,
+    fCONT_PERF,
+    fBODYSTYLE,
+    fFOURWHDRV,
+    fMODELNAME,
+    fSPLINFOSEL,
+    fMODELINFO,
+    fBODYINFO,
+    fENGNINFO,
+    fRESTINFO,
+    fTRANSINFO,
+    fNOTCLASINF,
+    fDAYRLIND,
+    fTWODIGVSR,
+    fVSRSYM,
+    fTWODIGNVSR,
+    fNON_VSRSYM,
+    fCLASSCODE,
+    fANTITHEFT,
+    fSTAT_EXEP,
+    fCOMP_SYM,
+    fCOLL_SYM,
+    fPRICE_SYM,
+    fEFF_DATE,
+    fENGNSIZE,
+    kMasterFieldCount
+};
+const char* const kMasterFields[kMasterFieldCount] = {
+    "VIN",
+    "IIN",
+    "REST_IND",
+    "ANTILCKBRK",
+    "ENGN_CYLN",
+    "ENGN_TYPE",
+    "MANUFACT",
+    "CONT_PERF",
+    "BODYSTYLE",
+    "FOURWHDRV",
+    "MODELNAME",
+    "SPLINFOSEL",
+    "MODELINFO",
+    "BODYINFO",
+    "ENGNINFO",
+    "RESTINFO",
+    "TRANSINFO",
+    "NOTCLASINF",
+    "DAYRLIND",
+    "TWODIGVSR",
+    "VSRSYM",
+    "TWODIGNVSR",
+    "NON_VSRSYM",
+    "CLASSCODE",
+    "ANTITHEFT",
+    "STAT_EXEP",
+    "COMP_SYM",
+    "COLL_SYM",
+    "PRICE_SYM",
+    "EFF_DATE",
+    "ENGNSIZE",
+};
+
 // Master fields by selector; 1 and 12 both name TWODIGVSR.
-const char* const kSelectorFields[16] = {"MODELNAME", "TWODIGVSR", "BODYSTYLE", "ENGNSIZE",
-                                         "ENGN_CYLN", "ENGN_TYPE", "MODELINFO", "BODYINFO",
-                                         "ENGNINFO",  "RESTINFO",  "TRANSINFO", "NOTCLASINF",
-                                         "TWODIGVSR", "COMP_SYM",  "COLL_SYM",  "VIN"};
+const MasterField kSelectorSlots[16] = {fMODELNAME, fTWODIGVSR, fBODYSTYLE, fENGNSIZE,
+                                       fENGN_CYLN, fENGN_TYPE, fMODELINFO, fBODYINFO,
+                                       fENGNINFO,  fRESTINFO,  fTRANSINFO, fNOTCLASINF,
+                                       fTWODIGVSR, fCOMP_SYM,  fCOLL_SYM,  fVIN};
 constexpr int kFirstDifferenceSelector = 2;
 // Bound of the remembered translations and make names.
 constexpr size_t kMaxRemembered = 4096;
 constexpr int kLastDifferenceSelector = 11;
 
-char FirstChar(const std::string& field) {
+char FirstChar(std::string_view field) {
     return field.empty() ? ' ' : field[0];
 }
 
@@ -53,7 +123,7 @@ uint16_t Bits(std::initializer_list<int> members) {
 
 // A shared string for the boundary; an allocation failure is an error, not
 // an empty text.
-TYarvelString* NewString(const std::string& text) {
+TYarvelString* NewString(std::string_view text) {
     if (text.empty()) return nullptr;
     if (text.size() > static_cast<size_t>(std::numeric_limits<int32_t>::max()))
         throw std::bad_alloc();
@@ -65,7 +135,7 @@ TYarvelString* NewString(const std::string& text) {
 // A new string for `text` in place of `old`, which is released. Record
 // fields are unaligned (the record is packed), so callers assign the result
 // rather than hand out the field's address.
-TYarvelString* Replaced(TYarvelString* old, const std::string& text) {
+TYarvelString* Replaced(TYarvelString* old, std::string_view text) {
     TYarvelString* s = NewString(text);
     YarvelStringRelease(old);
     return s;
@@ -127,27 +197,25 @@ int32_t FieldTextToInt(const std::string& text) {
 }
 
 std::string ProperCase(const std::string& text) {
-    const std::string t = Trim(text);
-    std::string out;
-    out.reserve(t.size());
+    // In place on the trimmed copy: every run keeps its length.
+    std::string t = Trim(text);
     auto isLetter = [](char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); };
     size_t i = 0;
     while (i < t.size()) {
         size_t end = i;
         while (end < t.size() && isLetter(t[end])) ++end;
-        std::string run = t.substr(i, end - i);
-        if (run.size() >= 4) {
-            for (size_t k = 1; k < run.size(); ++k)
-                if (run[k] >= 'A' && run[k] <= 'Z') run[k] = static_cast<char>(run[k] + 32);
-        } else if (run == "VAN" || run == "GEO" || run == "CAR") {
-            run[1] = static_cast<char>(run[1] + 32);
-            run[2] = static_cast<char>(run[2] + 32);
+        const size_t length = end - i;
+        if (length >= 4) {
+            for (size_t k = i + 1; k < end; ++k)
+                if (t[k] >= 'A' && t[k] <= 'Z') t[k] = static_cast<char>(t[k] + 32);
+        } else if (length == 3 && (t.compare(i, 3, "VAN") == 0 || t.compare(i, 3, "GEO") == 0 ||
+                                   t.compare(i, 3, "CAR") == 0)) {
+            t[i + 1] = static_cast<char>(t[i + 1] + 32);
+            t[i + 2] = static_cast<char>(t[i + 2] + 32);
         }
-        out += run;
-        if (end < t.size()) out += t[end];  // the character that ends the run
-        i = end + 1;
+        i = end + 1;  // the character that ends the run stays as it is
     }
-    return out;
+    return t;
 }
 
 int32_t SymbolFromText(const std::string& text) {
@@ -299,23 +367,23 @@ TYarvel::~TYarvel() {
     delete m_translations;
 }
 
-std::string TYarvel::Field(const char* name) {
-    return Table()->GetField(name);
+std::string_view TYarvel::Field(int slot) {
+    return Table()->FieldView(kMasterFields, kMasterFieldCount, static_cast<size_t>(slot));
 }
 
-int32_t TYarvel::FieldInt(const char* name) {
-    return FieldTextToInt(Table()->GetField(name));
+int32_t TYarvel::FieldInt(int slot) {
+    return FieldTextToInt(std::string(Field(slot)));
 }
 
 // The letter tables below read best one row per result.
 // clang-format off
 void TYarvel::LoadFromCurrentRecord(TVinRecord& r) {
-    r.VIN = Replaced(r.VIN, Field("VIN"));
+    r.VIN = Replaced(r.VIN, Field(fVIN));
 
-    const std::string iin = Field("IIN");
-    r.ModelYear = ModelYearFromTwoDigits(FieldTextToInt(iin.substr(0, 2)), CurrentYear());
+    const std::string_view iin = Field(fIIN);
+    r.ModelYear = ModelYearFromTwoDigits(FieldTextToInt(std::string(iin.substr(0, 2))), CurrentYear());
 
-    switch (FirstChar(Field("REST_IND"))) {
+    switch (FirstChar(Field(fREST_IND))) {
         case ' ': r.PassiveRestraints = YV_BIT(YV_RESTRAINT_UNKNOWN); break;
         case 'A': r.PassiveRestraints = YV_BIT(YV_RESTRAINT_NONE); break;
         case 'B': case 'D': case 'H': case 'M': case 'N': case 'P':
@@ -336,7 +404,7 @@ void TYarvel::LoadFromCurrentRecord(TVinRecord& r) {
         default: break;
     }
 
-    switch (FirstChar(Field("ANTILCKBRK"))) {
+    switch (FirstChar(Field(fANTILCKBRK))) {
         case ' ': r.AntiLockBrakes = YV_EQUIP_UNKNOWN; break;
         case 'S': r.AntiLockBrakes = YV_EQUIP_STANDARD; break;
         case 'J': case 'O': r.AntiLockBrakes = YV_EQUIP_OPTIONAL; break;
@@ -344,9 +412,9 @@ void TYarvel::LoadFromCurrentRecord(TVinRecord& r) {
         default: break;
     }
 
-    r.Cylinders = FieldTextToInt(m_translations->Translate("ENGN_CYLN", Field("ENGN_CYLN")));
+    r.Cylinders = FieldTextToInt(m_translations->Translate("ENGN_CYLN", std::string(Field(fENGN_CYLN))));
 
-    switch (FirstChar(Field("ENGN_TYPE"))) {
+    switch (FirstChar(Field(fENGN_TYPE))) {
         case 'T': r.SpecialEngineType = YV_ENGINE_TURBO; break;
         case 'D': r.SpecialEngineType = YV_ENGINE_DIESEL; break;
         case 'X': r.SpecialEngineType = YV_ENGINE_TURBO_DIESEL; break;
@@ -354,9 +422,9 @@ void TYarvel::LoadFromCurrentRecord(TVinRecord& r) {
         default: r.SpecialEngineType = YV_ENGINE_NONE; break;
     }
 
-    r.Make = Replaced(r.Make, Trim(m_makes->MakeName(Field("MANUFACT"))));
+    r.Make = Replaced(r.Make, Trim(m_makes->MakeName(std::string(Field(fMANUFACT)))));
 
-    switch (FirstChar(Field("CONT_PERF"))) {
+    switch (FirstChar(Field(fCONT_PERF))) {
         case ' ': r.Performance = YV_PERF_STANDARD; break;
         case 'I': r.Performance = YV_PERF_INTERMEDIATE; break;
         case 'H': r.Performance = YV_PERF_HIGH; break;
@@ -365,11 +433,11 @@ void TYarvel::LoadFromCurrentRecord(TVinRecord& r) {
         default: break;
     }
 
-    r.Body = Replaced(r.Body, Field("BODYSTYLE"));
-    r.FourWheelDrive = FirstChar(Field("FOURWHDRV")) == '4';
-    r.Model = Replaced(r.Model, ProperCase(Field("MODELNAME")));
+    r.Body = Replaced(r.Body, Field(fBODYSTYLE));
+    r.FourWheelDrive = FirstChar(Field(fFOURWHDRV)) == '4';
+    r.Model = Replaced(r.Model, ProperCase(std::string(Field(fMODELNAME))));
 
-    switch (FirstChar(Field("SPLINFOSEL"))) {
+    switch (FirstChar(Field(fSPLINFOSEL))) {
         case 'M': r.SpecialInfo = Bits({6}); break;
         case 'B': r.SpecialInfo = Bits({7}); break;
         case 'E': r.SpecialInfo = Bits({8}); break;
@@ -388,14 +456,14 @@ void TYarvel::LoadFromCurrentRecord(TVinRecord& r) {
         default: break;
     }
 
-    r.ModelInfo = Replaced(r.ModelInfo, Trim(Field("MODELINFO")));
-    r.BodyInfo = Replaced(r.BodyInfo, Trim(Field("BODYINFO")));
-    r.EngineInfo = Replaced(r.EngineInfo, Trim(Field("ENGNINFO")));
-    r.RestraintInfo = Replaced(r.RestraintInfo, Trim(Field("RESTINFO")));
-    r.TransmissionInfo = Replaced(r.TransmissionInfo, Trim(Field("TRANSINFO")));
-    r.OtherInfo = Replaced(r.OtherInfo, Trim(Field("NOTCLASINF")));
+    r.ModelInfo = Replaced(r.ModelInfo, Trim(Field(fMODELINFO)));
+    r.BodyInfo = Replaced(r.BodyInfo, Trim(Field(fBODYINFO)));
+    r.EngineInfo = Replaced(r.EngineInfo, Trim(Field(fENGNINFO)));
+    r.RestraintInfo = Replaced(r.RestraintInfo, Trim(Field(fRESTINFO)));
+    r.TransmissionInfo = Replaced(r.TransmissionInfo, Trim(Field(fTRANSINFO)));
+    r.OtherInfo = Replaced(r.OtherInfo, Trim(Field(fNOTCLASINF)));
 
-    switch (FirstChar(Field("DAYRLIND"))) {
+    switch (FirstChar(Field(fDAYRLIND))) {
         case ' ': r.DaytimeRunningLamps = YV_EQUIP_UNKNOWN; break;
         case 'S': r.DaytimeRunningLamps = YV_EQUIP_STANDARD; break;
         case 'O': r.DaytimeRunningLamps = YV_EQUIP_OPTIONAL; break;
@@ -403,15 +471,15 @@ void TYarvel::LoadFromCurrentRecord(TVinRecord& r) {
         default: break;
     }
 
-    const std::string vsr = Trim(Field("TWODIGVSR"));
+    const std::string vsr = Trim(Field(fTWODIGVSR));
     r.Symbol = FieldTextToInt(vsr);
-    if (r.Symbol == 0) r.Symbol = SymbolFromText(Trim(Field("VSRSYM")));
-    r.NonVSRSymbol = FieldInt("TWODIGNVSR");
-    if (r.NonVSRSymbol == 0) r.NonVSRSymbol = SymbolFromText(Trim(Field("NON_VSRSYM")));
+    if (r.Symbol == 0) r.Symbol = SymbolFromText(Trim(Field(fVSRSYM)));
+    r.NonVSRSymbol = FieldInt(fTWODIGNVSR);
+    if (r.NonVSRSymbol == 0) r.NonVSRSymbol = SymbolFromText(Trim(Field(fNON_VSRSYM)));
 
-    r.VehicleClass = Replaced(r.VehicleClass, m_translations->Translate("CLASSCODE", Field("CLASSCODE")));
+    r.VehicleClass = Replaced(r.VehicleClass, m_translations->Translate("CLASSCODE", std::string(Field(fCLASSCODE))));
 
-    switch (FirstChar(Field("ANTITHEFT"))) {
+    switch (FirstChar(Field(fANTITHEFT))) {
         case 'A': r.AntiTheftDevices = Bits({YV_THEFT_ALARM}); break;
         case 'D': r.AntiTheftDevices = Bits({YV_THEFT_ACTIVE_DISABLING}); break;
         case 'P': r.AntiTheftDevices = Bits({YV_THEFT_PASSIVE_DISABLING}); break;
@@ -420,14 +488,14 @@ void TYarvel::LoadFromCurrentRecord(TVinRecord& r) {
 
     r.VSRText = Replaced(r.VSRText, vsr);
 
-    const std::string stateExceptions = Field("STAT_EXEP");
-    r.HighTheft = UpperText(stateExceptions.substr(0, 2)) == "MA";
+    const std::string_view stateExceptions = Field(fSTAT_EXEP);
+    r.HighTheft = UpperText(std::string(stateExceptions.substr(0, 2))) == "MA";
     r.StateExceptions = Replaced(r.StateExceptions, Trim(stateExceptions));
 
     TCBTable& table = *Table();
-    if (table.FindFieldInfo("COMP_SYM")) r.CompSymbol = FieldInt("COMP_SYM");
-    if (table.FindFieldInfo("COLL_SYM")) r.CollSymbol = FieldInt("COLL_SYM");
-    if (table.FindFieldInfo("PRICE_SYM")) r.PriceSymbol = FieldInt("PRICE_SYM");
+    if (table.HasField(kMasterFields, kMasterFieldCount, fCOMP_SYM)) r.CompSymbol = FieldInt(fCOMP_SYM);
+    if (table.HasField(kMasterFields, kMasterFieldCount, fCOLL_SYM)) r.CollSymbol = FieldInt(fCOLL_SYM);
+    if (table.HasField(kMasterFields, kMasterFieldCount, fPRICE_SYM)) r.PriceSymbol = FieldInt(fPRICE_SYM);
 }
 // clang-format on
 
@@ -435,8 +503,8 @@ std::string TYarvel::GetFieldValue(int selector) {
     if (selector < 0 || selector > YV_FIELD_LAST)
         throw EYarvelError(
             FormatText("Field selector %d is not valid (0 to %d)", selector, YV_FIELD_LAST));
-    const char* name = kSelectorFields[selector];
-    std::string result = m_translations->Translate(name, Field(name));
+    const MasterField slot = kSelectorSlots[selector];
+    std::string result = m_translations->Translate(kMasterFields[slot], std::string(Field(slot)));
     if (selector == YV_FIELD_MODELNAME) result = ProperCase(result);
     return result;
 }
@@ -446,12 +514,12 @@ TYarvelDifferenceSet TYarvel::DifferenceSet(const std::string& key, const std::s
     if (key.empty() || !SeekKey(*Table(), key, tagName)) return 0;
     std::string reference[16];
     for (int s = kFirstDifferenceSelector; s <= kLastDifferenceSelector; ++s)
-        reference[s] = Field(kSelectorFields[s]);
+        reference[s] = std::string(Field(kSelectorSlots[s]));
     TYarvelDifferenceSet set = 0;
     while (SeekNextKey(*Table(), key)) {
         for (int s = kFirstDifferenceSelector; s <= kLastDifferenceSelector; ++s) {
             const auto bit = static_cast<TYarvelDifferenceSet>(1u << s);
-            if (!(set & bit) && Field(kSelectorFields[s]) != reference[s])
+            if (!(set & bit) && Field(kSelectorSlots[s]) != reference[s])
                 set = static_cast<TYarvelDifferenceSet>(set | bit);
         }
     }
@@ -495,7 +563,7 @@ bool TYarvel::GetRecordByVIN(TVinRecord& record) {
 }
 
 bool TYarvel::GetRecordEffective(double date) {
-    return EffectiveOn(Field("EFF_DATE"), date);
+    return EffectiveOn(std::string(Field(fEFF_DATE)), date);
 }
 
 std::string TYarvel::BuildVINKey(const std::string& vin) {
@@ -538,7 +606,7 @@ void TYarvel::GetListOfModels(const TYarvelList& list, const TAutoMake& autoMake
     const std::string key = BuildModelKey(RecordTypeForYear(year), abbr, year, "");
     if (!SeekKey(*Table(), key, kTypeMakeYrTag)) return;
     do {
-        const std::string name = Field("ModelName");
+        const std::string name(Field(fMODELNAME));
         TStringRef nameRef(name);
         TStringRef shown(ProperCase(name));
         TModelID* item = YarvelModelIDCreate(nameRef.s);
@@ -584,7 +652,7 @@ std::string TYarvel::GetModelVIN(const std::string& make, const std::string& yea
                                  const std::string& model) {
     if (!SeekKey(*Table(), BuildModelKey(RecordTypeForYear(year), make, year, model), kVinSeekTag))
         return {};
-    return Field("VIN");
+    return std::string(Field(fVIN));
 }
 
 bool TYarvel::GetModelAlwaysRatesSame(const std::string& make, const std::string& year,

@@ -123,9 +123,10 @@ public:
     TVinTranslations& Translations() { return *m_translations; }
 
 private:
-    // The field as stored; throws ECBDBError when the table lacks it.
-    std::string Field(const char* name);
-    int32_t FieldInt(const char* name);
+    // The master field of a slot (YarvelObject.cpp) as stored; throws
+    // ECBDBError when the table lacks it. The view lasts until the table moves.
+    std::string_view Field(int slot);
+    int32_t FieldInt(int slot);
     // Seeks the masks 1..lastMask of a VIN on VINTAG; the key that found a
     // record, or empty.
     std::string FindVINKey(const std::string& vin, int lastMask);

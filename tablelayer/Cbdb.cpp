@@ -1,5 +1,7 @@
 #include "Cbdb.h"
 
+#include <strings.h>
+
 #include <cctype>
 
 #include "platform/Files.h"
@@ -79,6 +81,9 @@ void TCBTable::Close() {
     m_handle = nullptr;
     m_isOpen = false;
     m_fieldList.reset();
+    m_resolvedNames = nullptr;
+    m_resolved.clear();
+    m_tags.clear();
 }
 
 bool TCBTable::Eof() {
@@ -108,6 +113,9 @@ void TCBTable::SelectTag(const std::string& tagName) {
 
 XBTAG* TCBTable::GetTag(const std::string& tagName) {
     RequireOpen("TCBTable.GetTag");
+    // Lookups name the same few tags on every seek.
+    for (const auto& [name, known] : m_tags)
+        if (name == tagName) return known;
     XBTAG* tag = CodeBase::Tag(m_handle, tagName.c_str());
     if (tag == nullptr) {
         // The engine recorded the miss; read it so that no later CheckError
@@ -116,6 +124,7 @@ XBTAG* TCBTable::GetTag(const std::string& tagName) {
         throw ECBDBError(
             FormatText("Tag \"%s\" not found in table %s.", tagName.c_str(), FullName().c_str()));
     }
+    m_tags.emplace_back(tagName, tag);
     return tag;
 }
 
@@ -157,6 +166,37 @@ std::string TCBTable::GetField(const std::string& name) {
     return value;
 }
 
+XBFIELD* TCBTable::ResolvedField(const char* const* names, size_t count, size_t slot) {
+    if (m_resolvedNames != names || m_resolved.size() != count) {
+        m_resolved.assign(count, nullptr);
+        const int16_t fields = CodeBase::NumFields(m_handle);
+        for (int16_t j = 1; j <= fields; ++j) {
+            XBFIELD* field = CodeBase::FieldJ(m_handle, j);
+            const char* name = CodeBase::FieldName(field);
+            for (size_t k = 0; k < count; ++k)
+                if (m_resolved[k] == nullptr && ::strcasecmp(name, names[k]) == 0)
+                    m_resolved[k] = field;
+        }
+        m_resolvedNames = names;
+    }
+    return m_resolved[slot];
+}
+
+std::string_view TCBTable::FieldView(const char* const* names, size_t count, size_t slot) {
+    RequireOpen("TCBTable.GetField");
+    XBFIELD* field = ResolvedField(names, count, slot);
+    if (field == nullptr) field = RequireField(names[slot]);  // raises the missing-field error
+    std::string_view value(CodeBase::FieldStr(field), CodeBase::FieldLen(field));
+    // The name is made a string only when there is an error to report.
+    if (const int16_t code = m_database.GetErrorCode(); code < 0) RaiseFieldError(names[slot], true, code);
+    return value;
+}
+
+bool TCBTable::HasField(const char* const* names, size_t count, size_t slot) {
+    RequireOpen("TCBTable.HasField");
+    return ResolvedField(names, count, slot) != nullptr;
+}
+
 int32_t TCBTable::GetFieldInt(const std::string& name) {
     RequireOpen("TCBTable.GetFieldInt");
     XBFIELD* field = RequireField(name);
@@ -172,11 +212,13 @@ int16_t TCBTable::NumFields() {
 
 void TCBTable::CheckError(const std::string& fieldName, bool reading) {
     const int16_t code = m_database.GetErrorCode();
-    if (code < 0) {
-        throw ECBDBError("Error " + std::string(reading ? "reading" : "writing") + " field " +
-                         fieldName + " in table " + m_fileName + "\r\n\r\n" +
-                         "Codebase Error Code = " + std::to_string(code));
-    }
+    if (code < 0) RaiseFieldError(fieldName, reading, code);
+}
+
+void TCBTable::RaiseFieldError(const std::string& fieldName, bool reading, int16_t code) {
+    throw ECBDBError("Error " + std::string(reading ? "reading" : "writing") + " field " +
+                     fieldName + " in table " + m_fileName + "\r\n\r\n" +
+                     "Codebase Error Code = " + std::to_string(code));
 }
 
 TFieldInfo* TCBTable::FindFieldInfo(const std::string& name) {

@@ -12,6 +12,8 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
+#include <utility>
 #include <vector>
 
 #include "CodeBase.h"
@@ -90,6 +92,15 @@ public:
     // not found in %s." and the CheckError message.
     std::string GetField(const std::string& name);
     int32_t GetFieldInt(const std::string& name);
+    // Field `slot` of a fixed list of names, read without a look-up by name:
+    // the handles of the whole list are resolved once per open file, by
+    // position. `names` must be a static table (it is told apart by its
+    // address). The view points into the engine's record buffer and lasts
+    // until the next positioning call or Close. Raises as GetField.
+    std::string_view FieldView(const char* const* names, size_t count, size_t slot);
+    // Whether the file has field `slot` of such a list; never raises for a
+    // missing field.
+    bool HasField(const char* const* names, size_t count, size_t slot);
     int16_t NumFields();
 
     // The field of that name (compared upper case), or null; never raises for
@@ -118,6 +129,8 @@ private:
     void RequireOpen(const char* operation) const;
     bool CheckSeek(int rc);  // found; raises for a negative code
     XBFIELD* RequireField(const std::string& name);
+    XBFIELD* ResolvedField(const char* const* names, size_t count, size_t slot);
+    [[noreturn]] void RaiseFieldError(const std::string& fieldName, bool reading, int16_t code);
 
     TCBDatabase& m_database;
     TTableHolder& m_holder;
@@ -128,6 +141,11 @@ private:
     int32_t m_tableID = 0;
     bool m_readOnly = false;
     std::unique_ptr<std::vector<std::unique_ptr<TFieldInfo>>> m_fieldList;
+    // Handles for FieldView's list, valid while the file stays open.
+    const char* const* m_resolvedNames = nullptr;
+    std::vector<XBFIELD*> m_resolved;
+    // Tags looked up so far by the name they were asked for, likewise.
+    std::vector<std::pair<std::string, XBTAG*>> m_tags;
 };
 
 // The module's engine session and table registry. Starting it starts the

@@ -5,8 +5,13 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <filesystem>
 #include <map>
 
+#include "CdxWriter.h"
+#include "DbfImage.h"
+#include "FileOut.h"
+#include "Schema.h"
 #include "TableBuild.h"
 #include "ToolTestSupport.h"
 #include "VehicleFixture.h"
@@ -197,6 +202,46 @@ TEST_F(CdxLayout, EmptyTableHasAnEmptyRootLeafPerTag) {
         EXPECT_TRUE(tree.keys.empty()) << name;
         EXPECT_EQ(tree.levels[0][0].attributes, 3u) << name;
     }
+}
+
+// A table too large for the keys to be sorted in memory at once is sorted
+// in runs and merged: the index must be the very one a single sort gives,
+// equal keys across runs included.
+TEST(CdxMerge, SortedRunsGiveTheSameIndexAsOneSort) {
+    TTempDir dir;
+    TVehicleFixture fixture(10000);  // three runs of 4,096 records at the smallest bound
+    WriteFile(dir.File("s.txt"), TVehicleFixture::Schema());
+    WriteFile(dir.File("in.csv"), fixture.Csv());
+    BuildTable(dir.File("s.txt"), dir.File("in.csv"), dir.File("veh.dbf"));
+    const TSchema schema = ParseSchema(TVehicleFixture::Schema(), "s.txt");
+    TDbfImage table(dir.File("veh.dbf"));
+    for (const std::size_t sortBytes : {kSortBytes, std::size_t{1}}) {
+        TFileOut out(dir.File(sortBytes == 1 ? "runs.cdx" : "one.cdx"));
+        WriteCdx(table, schema.tags, out, "s.txt", sortBytes);
+        out.Commit();
+    }
+    const std::string merged = ReadFile(dir.File("runs.cdx"));
+    EXPECT_TRUE(merged == ReadFile(dir.File("one.cdx")));
+    TIndexBytes index(merged);
+    TTree directory = Walk(index, index.Le32(0), 10);
+    for (const TFixtureTag& tag : TVehicleFixture::Tags()) {
+        SCOPED_TRACE(tag.name);
+        std::uint32_t header = 0;
+        for (const auto& [name, offset] : directory.keys)
+            if (name == tag.name + std::string(10 - tag.name.size(), ' ')) header = offset;
+        ASSERT_NE(header, 0u);
+        TEntries expected;
+        for (const auto& [key, record] : fixture.Ordered(tag.name))
+            expected.emplace_back(key, static_cast<std::uint32_t>(record));
+        EXPECT_EQ(Walk(index, index.Le32(header), tag.width).keys, expected);
+    }
+    // The runs' temporary file is gone with the writer.
+    std::size_t files = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(dir.Path())) {
+        (void)entry;
+        ++files;
+    }
+    EXPECT_EQ(files, 6u) << "s.txt, in.csv, veh.dbf, veh.cdx, one.cdx, runs.cdx";
 }
 
 }  // namespace

@@ -146,6 +146,62 @@ TEST_P(RecordCacheTest, EveryPassReadsTheFileRecords) {
 INSTANTIATE_TEST_SUITE_P(Shapes, RecordCacheTest, ::testing::ValuesIn(kShapes),
                          [](const auto& info) { return std::string(info.param.label); });
 
+// Seeks in random order with the caches far smaller than the table (down
+// to none), so that records, pages and decoded leaves are evicted all the
+// time and the leaf a table stands on outlives its cache entry: every seek
+// must still stand on its own record, whole. The tag is three levels deep,
+// so seeks also go through the flattened level above the leaves.
+struct Budget {
+    const char* label;
+    long indexBytes;
+    long recordBytes;
+};
+
+void PrintTo(const Budget& c, std::ostream* os) {
+    *os << c.label;
+}
+
+const Budget kBudgets[] = {
+    {"NoCaches", 0, 0},
+    {"TinyCaches", 4 * 512, 4096},
+    {"DefaultCaches", 64L << 20, 48L << 20},
+};
+
+class RecordCacheEvictionTest : public ::testing::TestWithParam<Budget> {};
+
+TEST_P(RecordCacheEvictionTest, RandomSeeksStandOnTheirRecords) {
+    constexpr int kRecords = 20000;
+    const TableDef table = MakeTable(40, kRecords, 3);
+    xbtest::TagDef tag = xbtest::Tag("NAME", "NAME", 10);
+    for (int r = 1; r <= kRecords; ++r) tag.entries.emplace_back(ScatteredKey(r, kRecords), r);
+    TempFolder folder;
+    folder.Write("t.dbf", xbtest::DbfBytes(table));
+    folder.Write("t.cdx", xbtest::CdxBytes({tag}).bytes);
+    Engine engine;
+    code4optStart(engine);
+    ASSERT_EQ(code4indexCacheSize(engine, GetParam().indexBytes), XB_SUCCESS);
+    ASSERT_EQ(code4recordCacheSize(engine, GetParam().recordBytes), XB_SUCCESS);
+    XBDATA* data = d4open(engine, folder.File("t.dbf").c_str());
+    ASSERT_NE(data, nullptr) << engine.TakeError();
+    d4tagSelectP(data, d4tag(data, "NAME"));
+    uint64_t x = 12345;
+    for (int pass = 0; pass < 3; ++pass) {
+        for (int i = 0; i < kRecords; ++i) {
+            x = x * 6364136223846793005ull + 1442695040888963407ull;
+            const int r = 1 + static_cast<int>((x >> 33) % kRecords);
+            ASSERT_EQ(d4seek(data, ScatteredKey(r, kRecords).c_str()), XB_SUCCESS) << r;
+            ASSERT_EQ(d4recNo(data), r);
+            ASSERT_EQ(Mismatch(data, table), "");
+            // Now and then a step on from there, onto the next key's record.
+            if (i % 97 == 0 && d4skip(data, 1) == XB_SUCCESS) ASSERT_EQ(Mismatch(data, table), "");
+        }
+    }
+    EXPECT_EQ(engine.TakeError(), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Budgets, RecordCacheEvictionTest, ::testing::ValuesIn(kBudgets),
+                         [](const auto& info) { return std::string(info.param.label); });
+
 // 1,000 records of 18 bytes: 227 to a block, so five blocks.
 class RecordCacheChangeTest : public ::testing::Test {
 protected:

@@ -1,10 +1,13 @@
 #include "CdxWriter.h"
 
 #include <dirent.h>
+#include <unistd.h>
 
 #include <strings.h>
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 
@@ -119,14 +122,24 @@ public:
     std::uint32_t Finish() {
         FlushLeaf(true);
         while (m_level.size() > 1) WriteInteriorLevel();
-        return m_level.empty() ? m_lastOffset : m_level.front().offset;
+        return m_level.empty() ? m_lastOffset : m_level.offsets.front();
     }
 
 private:
-    struct TEntry {
-        std::vector<std::uint8_t> key;
-        std::uint32_t record;
-        std::uint32_t offset;
+    // The entries of one level, waiting for their parents: keys back to back,
+    // so that a level of many pages costs no allocation per entry.
+    struct TLevel {
+        std::vector<std::uint8_t> keys;
+        std::vector<std::uint32_t> records;
+        std::vector<std::uint32_t> offsets;
+        std::size_t size() const { return records.size(); }
+        bool empty() const { return records.empty(); }
+        void Add(const std::uint8_t* key, std::size_t keyLength, std::uint32_t record,
+                 std::uint32_t offset) {
+            keys.insert(keys.end(), key, key + keyLength);
+            records.push_back(record);
+            offsets.push_back(offset);
+        }
     };
 
     void StartLeaf() {
@@ -180,7 +193,7 @@ private:
         m_sink.Put(m_page);
         m_leftLeaf = offset;
         m_lastOffset = offset;
-        if (!only) m_level.push_back({m_previous, m_lastRecord, offset});
+        if (!only) m_level.Add(m_previous.data(), m_keyLength, m_lastRecord, offset);
     }
 
     void WriteInteriorLevel() {
@@ -189,7 +202,7 @@ private:
         // Spread the entries evenly so that no page at the right end is nearly empty.
         std::size_t base = m_level.size() / pages;
         std::size_t extra = m_level.size() % pages;
-        std::vector<TEntry> parents;
+        TLevel parents;
         std::uint32_t left = kNone;
         std::size_t next = 0;
         for (std::size_t p = 0; p < pages; ++p) {
@@ -202,14 +215,14 @@ private:
             PutLe32(page + 8, p + 1 < pages ? offset + static_cast<std::uint32_t>(kPage) : kNone);
             std::uint8_t* entry = page + kInteriorHeader;
             for (std::size_t i = 0; i < count; ++i, ++next) {
-                const TEntry& child = m_level[next];
-                std::memcpy(entry, child.key.data(), m_keyLength);
-                PutBe32(entry + m_keyLength, child.record);
-                PutBe32(entry + m_keyLength + 4, child.offset);
+                std::memcpy(entry, m_level.keys.data() + next * m_keyLength, m_keyLength);
+                PutBe32(entry + m_keyLength, m_level.records[next]);
+                PutBe32(entry + m_keyLength + 4, m_level.offsets[next]);
                 entry += m_keyLength + 8;
             }
             m_sink.Put(page);
-            parents.push_back({m_level[next - 1].key, m_level[next - 1].record, offset});
+            parents.Add(m_level.keys.data() + (next - 1) * m_keyLength, m_keyLength,
+                        m_level.records[next - 1], offset);
             left = offset;
         }
         m_level = std::move(parents);
@@ -229,7 +242,7 @@ private:
     std::uint32_t m_lastRecord = 0;
     std::uint32_t m_leftLeaf = kNone;
     std::uint32_t m_lastOffset = kNone;
-    std::vector<TEntry> m_level;
+    TLevel m_level;
 };
 
 void WriteHeader(TFileOut& out, std::uint64_t at, std::uint32_t root, std::size_t keyLength,
@@ -283,13 +296,14 @@ std::uint64_t LoadPrefix(const std::uint8_t* key, std::size_t keyLength, std::si
 
 // `begin..end` is in record order on entry (true of the whole table, and of
 // every run of equal prefixes after a pass).
+// `keys` holds the key of record r at (r - base) * keyLength.
 void SortRun(TSortItem* begin, TSortItem* end, const std::uint8_t* keys, std::size_t keyLength,
-             std::size_t depth) {
+             std::size_t depth, std::uint32_t base) {
     for (;;) {
         std::uint64_t low = UINT64_MAX, high = 0;
         for (TSortItem* item = begin; item != end; ++item) {
             item->prefix =
-                LoadPrefix(keys + std::size_t(item->record - 1) * keyLength, keyLength, depth);
+                LoadPrefix(keys + std::size_t(item->record - base) * keyLength, keyLength, depth);
             low = std::min(low, item->prefix);
             high = std::max(high, item->prefix);
         }
@@ -306,9 +320,109 @@ void SortRun(TSortItem* begin, TSortItem* end, const std::uint8_t* keys, std::si
     for (TSortItem* run = begin; run != end;) {
         TSortItem* runEnd = run + 1;
         while (runEnd != end && runEnd->prefix == run->prefix) ++runEnd;
-        if (runEnd - run > 1) SortRun(run, runEnd, keys, keyLength, depth + 8);
+        if (runEnd - run > 1) SortRun(run, runEnd, keys, keyLength, depth + 8, base);
         run = runEnd;
     }
+}
+
+// Sorted runs of (key, record) entries in an unnamed temporary file beside
+// the index being written: it is removed as soon as it is created, so
+// nothing is left behind however the tool ends.
+class TRunFile {
+public:
+    explicit TRunFile(const std::string& beside) {
+        std::string pattern = beside + ".runsXXXXXX";
+        m_fd = mkstemp(pattern.data());
+        if (m_fd < 0)
+            throw EXbaseWrite("Cannot create a temporary file beside '" + beside +
+                              "': " + std::strerror(errno));
+        unlink(pattern.c_str());
+        m_buffer.reserve(kBuffer);
+    }
+    ~TRunFile() { close(m_fd); }
+    TRunFile(const TRunFile&) = delete;
+    TRunFile& operator=(const TRunFile&) = delete;
+
+    void Append(const std::uint8_t* bytes, std::size_t size) {
+        if (m_buffer.size() + size > kBuffer) Flush();
+        m_buffer.insert(m_buffer.end(), bytes, bytes + size);
+    }
+    void Flush() {
+        std::size_t done = 0;
+        while (done < m_buffer.size()) {
+            ssize_t n = pwrite(m_fd, m_buffer.data() + done, m_buffer.size() - done,
+                               static_cast<off_t>(m_written + done));
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) throw EXbaseWrite(std::string("Cannot write sorted keys: ") + std::strerror(errno));
+            done += static_cast<std::size_t>(n);
+        }
+        m_written += m_buffer.size();
+        m_buffer.clear();
+    }
+    std::uint64_t Size() const { return m_written + m_buffer.size(); }
+    // Reads up to size bytes at offset (after Flush); how many were read.
+    std::size_t ReadAt(std::uint64_t offset, std::uint8_t* buffer, std::size_t size) const {
+        std::size_t got = 0;
+        while (got < size) {
+            ssize_t n = pread(m_fd, buffer + got, size - got, static_cast<off_t>(offset + got));
+            if (n < 0 && errno == EINTR) continue;
+            if (n < 0) throw EXbaseWrite(std::string("Cannot read sorted keys: ") + std::strerror(errno));
+            if (n == 0) break;
+            got += static_cast<std::size_t>(n);
+        }
+        return got;
+    }
+
+private:
+    static constexpr std::size_t kBuffer = std::size_t{1} << 20;
+    int m_fd = -1;
+    std::uint64_t m_written = 0;
+    std::vector<std::uint8_t> m_buffer;
+};
+
+// One run being merged: its entries read through a buffer of its own.
+class TRunReader {
+public:
+    TRunReader(const TRunFile& file, std::uint64_t begin, std::uint64_t end, std::size_t entrySize)
+        : m_file(file), m_next(begin), m_end(end), m_entrySize(entrySize),
+          m_buffer(std::max<std::size_t>(1, kBuffer / entrySize) * entrySize) {
+        Advance();
+    }
+    bool Done() const { return m_current == nullptr; }
+    const std::uint8_t* Entry() const { return m_current; }
+    void Advance() {
+        if (m_pos + m_entrySize <= m_filled) {
+            m_current = m_buffer.data() + m_pos;
+            m_pos += m_entrySize;
+            return;
+        }
+        m_current = nullptr;
+        if (m_next >= m_end) return;
+        std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(m_buffer.size(), m_end - m_next));
+        m_filled = m_file.ReadAt(m_next, m_buffer.data(), want);
+        if (m_filled != want || m_filled % m_entrySize != 0)
+            throw EXbaseWrite("Cannot read sorted keys: the temporary file came up short");
+        m_next += m_filled;
+        m_pos = 0;
+        Advance();
+    }
+
+private:
+    static constexpr std::size_t kBuffer = std::size_t{256} << 10;
+    const TRunFile& m_file;
+    std::uint64_t m_next;
+    std::uint64_t m_end;
+    std::size_t m_entrySize;
+    std::vector<std::uint8_t> m_buffer;
+    std::size_t m_filled = 0;
+    std::size_t m_pos = 0;
+    const std::uint8_t* m_current = nullptr;
+};
+
+std::uint32_t EntryRecord(const std::uint8_t* entry, std::size_t keyLength) {
+    std::uint32_t record;
+    std::memcpy(&record, entry + keyLength, sizeof record);
+    return record;
 }
 
 struct TCompiledTag {
@@ -375,7 +489,7 @@ void CheckTags(const std::vector<TFieldDef>& fields, const std::vector<TTagDef>&
 }
 
 void WriteCdx(const TDbfImage& table, const std::vector<TTagDef>& tagDefs, TFileOut& out,
-              const std::string& source) {
+              const std::string& source, std::size_t sortBytes) {
     std::vector<TCompiledTag> tags = CompileTags(table.Fields(), tagDefs, source);
 
     // The directory's size depends on the offsets it holds; room for the
@@ -399,29 +513,84 @@ void WriteCdx(const TDbfImage& table, const std::vector<TTagDef>& tagDefs, TFile
         offsets[t] = sink.NextOffset();
         out.Write(zeros.data(), kHeaderSize);
 
-        keys.resize(std::size_t(count) * keyLength);
-        order.resize(count);
-        for (std::uint32_t first = 1; first <= count; first += kBlockRecords) {
-            std::uint32_t n = std::min(kBlockRecords, count - first + 1);
-            table.ReadRecords(first, n, block.data());
-            for (std::uint32_t i = 0; i < n; ++i) {
-                std::uint32_t r = first + i;
-                expression.Evaluate(block.data() + std::size_t(i) * table.RecordLength(),
-                                    keys.data() + std::size_t(r - 1) * keyLength);
-                order[r - 1].record = r;
-            }
-        }
-        SortRun(order.data(), order.data() + order.size(), keys.data(), keyLength, 0);
-
         TTreeWriter tree(keyLength, count, sink);
         bool unique = tags[t].def->unique;
-        const std::uint8_t* previous = nullptr;
-        for (const TSortItem& item : order) {
-            const std::uint8_t* key = keys.data() + std::size_t(item.record - 1) * keyLength;
-            if (unique && previous != nullptr && std::memcmp(key, previous, keyLength) == 0)
-                continue;
-            tree.Add(key, item.record);
-            previous = key;
+        std::vector<std::uint8_t> previous;
+        auto add = [&](const std::uint8_t* key, std::uint32_t record) {
+            if (unique && !previous.empty() && std::memcmp(key, previous.data(), keyLength) == 0)
+                return;
+            tree.Add(key, record);
+            if (unique) previous.assign(key, key + keyLength);
+        };
+        // Keys of records first .. first + n - 1, sorted into order[0 .. n).
+        auto sortRecords = [&](std::uint32_t first, std::uint32_t n) {
+            keys.resize(std::size_t(n) * keyLength);
+            order.resize(n);
+            for (std::uint32_t at = 0; at < n; at += kBlockRecords) {
+                std::uint32_t m = std::min(kBlockRecords, n - at);
+                table.ReadRecords(first + at, m, block.data());
+                for (std::uint32_t i = 0; i < m; ++i) {
+                    expression.Evaluate(block.data() + std::size_t(i) * table.RecordLength(),
+                                        keys.data() + std::size_t(at + i) * keyLength);
+                    order[at + i].record = first + at + i;
+                }
+            }
+            SortRun(order.data(), order.data() + n, keys.data(), keyLength, 0, first);
+        };
+        const std::uint32_t runRecords = static_cast<std::uint32_t>(
+            std::max<std::size_t>(kBlockRecords, sortBytes / (keyLength + sizeof(TSortItem))));
+        if (count <= runRecords) {
+            sortRecords(1, count);
+            for (const TSortItem& item : order)
+                add(keys.data() + std::size_t(item.record - 1) * keyLength, item.record);
+        } else {
+            // Sorted runs into a temporary file, then one merge of them all.
+            const std::size_t entrySize = keyLength + sizeof(std::uint32_t);
+            TRunFile runs(out.TempPath());
+            std::vector<std::pair<std::uint64_t, std::uint64_t>> extents;
+            std::vector<std::uint8_t> entry(entrySize);
+            for (std::uint32_t first = 1; first <= count; first += runRecords) {
+                std::uint32_t n = std::min(runRecords, count - first + 1);
+                sortRecords(first, n);
+                std::uint64_t begin = runs.Size();
+                for (const TSortItem& item : order) {
+                    std::memcpy(entry.data(), keys.data() + std::size_t(item.record - first) * keyLength,
+                                keyLength);
+                    std::memcpy(entry.data() + keyLength, &item.record, sizeof item.record);
+                    runs.Append(entry.data(), entrySize);
+                }
+                extents.emplace_back(begin, runs.Size());
+                if (first > count - n) break;  // the last run (and no overflow of first)
+            }
+            runs.Flush();
+            keys = {};
+            order = {};
+            std::vector<TRunReader> readers;
+            readers.reserve(extents.size());
+            for (const auto& [begin, end] : extents) readers.emplace_back(runs, begin, end, entrySize);
+            // Equal keys come out by record number, as in one sort.
+            auto later = [&](std::size_t a, std::size_t b) {
+                const std::uint8_t* x = readers[a].Entry();
+                const std::uint8_t* y = readers[b].Entry();
+                int c = std::memcmp(x, y, keyLength);
+                if (c != 0) return c > 0;
+                return EntryRecord(x, keyLength) > EntryRecord(y, keyLength);
+            };
+            std::vector<std::size_t> heap;
+            for (std::size_t r = 0; r < readers.size(); ++r)
+                if (!readers[r].Done()) heap.push_back(r);
+            std::make_heap(heap.begin(), heap.end(), later);
+            while (!heap.empty()) {
+                std::pop_heap(heap.begin(), heap.end(), later);
+                TRunReader& reader = readers[heap.back()];
+                add(reader.Entry(), EntryRecord(reader.Entry(), keyLength));
+                reader.Advance();
+                if (reader.Done()) {
+                    heap.pop_back();
+                } else {
+                    std::push_heap(heap.begin(), heap.end(), later);
+                }
+            }
         }
         std::uint32_t root = tree.Finish();
         WriteHeader(out, offsets[t], root, keyLength, kCompact | kCompound | (unique ? kUnique : 0),

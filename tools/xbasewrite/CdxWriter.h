@@ -19,18 +19,27 @@
 // order. Deleted records are indexed like live ones.
 #pragma once
 
+#include <cstddef>
 #include <vector>
 
 #include "DbfImage.h"
 #include "FileOut.h"
 #include "Schema.h"
 
+// Keys are sorted in memory up to this many bytes (keys and sort items); a
+// larger table is sorted in runs of that size, kept in an unnamed temporary
+// file beside the index, and merged: memory stays bounded however many
+// records the table has.
+constexpr std::size_t kSortBytes = std::size_t{16} << 20;
+
 // Writes an index with one tag per definition into `out` (not committed).
 // Throws EXbaseWrite "SOURCE[:LINE]: tag NAME: ..." for a bad name, a
 // duplicate, or a key expression that does not compile against the table's
-// fields; `source` names where the definitions came from.
+// fields; `source` names where the definitions came from. `sortBytes` bounds
+// the keys sorted in memory at a time (the result is the same at any bound;
+// runs hold at least 4,096 records).
 void WriteCdx(const TDbfImage& table, const std::vector<TTagDef>& tags, TFileOut& out,
-              const std::string& source);
+              const std::string& source, std::size_t sortBytes = kSortBytes);
 
 // Checks tag names and compiles every expression against `fields` without
 // writing anything; the same errors as WriteCdx.

@@ -82,6 +82,9 @@ XBASE_API int code4optSuspend(XBENGINE* engine);    /* off: cached pages and rec
 /* Bound of the index page cache in bytes (64 MiB until set); pages beyond a
  * smaller bound are dropped. */
 XBASE_API int code4indexCacheSize(XBENGINE* engine, long bytes);
+/* Bound of the cache of single records read at random, in bytes (48 MiB
+ * until set); records beyond a smaller bound are dropped. */
+XBASE_API int code4recordCacheSize(XBENGINE* engine, long bytes);
 XBASE_API int code4errorCode(XBENGINE* engine, int newCode); /* returns the code, sets newCode */
 XBASE_API int code4readOnly(XBENGINE* engine, int on); /* returns the previous mode            */
 /* Whether d4open opens the production index (on until set). Off, a table

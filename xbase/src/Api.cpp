@@ -49,7 +49,7 @@ int Failed(XbData& data, int rc) {
 // when readNow), or past the end.
 int Finish(XbData& data, XbTag& tag, int rc, bool readNow) {
     if (rc == 0) {
-        rc = xb::GoRecord(data, data.leaf.records[data.cursorIndex], readNow);
+        rc = xb::GoRecord(data, data.leaf->records[data.cursorIndex], readNow);
         if (rc == 0) {
             data.cursorTag = &tag;
             return XB_SUCCESS;
@@ -86,7 +86,7 @@ bool Matches(const XbData& data, const XbTag& tag, const std::vector<uint8_t>& p
              bool tooLong) {
     if (tooLong) return false;
     if (n == 0) return true;  // the empty text is a prefix of every key
-    const uint8_t* key = data.leaf.Key(data.cursorIndex, tag.keyLength);
+    const uint8_t* key = data.leaf->Key(data.cursorIndex, tag.keyLength);
     return std::memcmp(key, probe.data(), static_cast<size_t>(n)) == 0;
 }
 
@@ -249,13 +249,28 @@ int code4optSuspend(XBENGINE* engine) {
     engine->cache.Clear();
     engine->blocks.Clear();
     engine->blockMisses.Clear();
-    for (auto& table : engine->tables) table->leafTag = nullptr;  // a decoded page is cached too
+    engine->records.Clear();
+    engine->leaves.Clear();
+    for (auto& table : engine->tables) {
+        table->leafTag = nullptr;  // a decoded page is cached too
+        for (auto& tag : table->tags) {
+            tag->fenceState = 0;
+            tag->fenceKeys = {};
+            tag->fenceChildren = {};
+        }
+    }
     return XB_SUCCESS;
 }
 
 int code4indexCacheSize(XBENGINE* engine, long bytes) {
     if (engine == nullptr || bytes < 0) return XB_E_ARGUMENT;
     engine->cache.SetCapacity(static_cast<size_t>(bytes) / xb::kPageSize);
+    return XB_SUCCESS;
+}
+
+int code4recordCacheSize(XBENGINE* engine, long bytes) {
+    if (engine == nullptr || bytes < 0) return XB_E_ARGUMENT;
+    engine->records.SetBudget(static_cast<size_t>(bytes));
     return XB_SUCCESS;
 }
 
@@ -470,7 +485,7 @@ const char* t4key(XBTAG* tag) {
     if (data.selected != tag || data.cursorTag != tag || data.position != XbPosition::Record) {
         return nullptr;
     }
-    std::memcpy(tag->keyText.data(), data.leaf.Key(data.cursorIndex, tag->keyLength),
+    std::memcpy(tag->keyText.data(), data.leaf->Key(data.cursorIndex, tag->keyLength),
                 static_cast<size_t>(tag->keyLength));
     return tag->keyText.c_str();
 }
@@ -493,7 +508,7 @@ int d4seek(XBDATA* data, const char* key) {
     if (data == nullptr) return XB_E_ARGUMENT;
     return Guard<int>(data->engine, XB_E_MEMORY, [&] {
         XbTag* tag = nullptr;
-        std::vector<uint8_t> probe;
+        std::vector<uint8_t>& probe = data->probe;  // reused: no allocation per seek
         int n = 0;
         bool tooLong = false;
         if (int rc = PrepareSeek(*data, key, tag, probe, n, tooLong); rc != 0) return rc;
@@ -505,7 +520,7 @@ int d4seekNext(XBDATA* data, const char* key) {
     if (data == nullptr) return XB_E_ARGUMENT;
     return Guard<int>(data->engine, XB_E_MEMORY, [&] {
         XbTag* tag = nullptr;
-        std::vector<uint8_t> probe;
+        std::vector<uint8_t>& probe = data->probe;  // reused: no allocation per seek
         int n = 0;
         bool tooLong = false;
         if (int rc = PrepareSeek(*data, key, tag, probe, n, tooLong); rc != 0) return rc;

@@ -134,11 +134,30 @@ int DecodeLeaf(const uint8_t* p, uint32_t offset, const XbTag& tag, Leaf& leaf) 
 // Decodes into the table's leaf, or keeps it when it already holds this page
 // and cached pages are trusted.
 int LoadLeaf(XbData& data, XbTag& tag, uint32_t offset, const uint8_t* page) {
-    if (data.leafTag == &tag && data.leaf.offset == offset && data.engine->optimize) return 0;
+    if (data.leafTag == &tag && data.leaf->offset == offset && data.engine->optimize) return 0;
     data.leafTag = nullptr;
-    if (int rc = DecodeLeaf(page, offset, tag, data.leaf); rc != 0) return rc;
+    auto fresh = std::make_shared<Leaf>();
+    if (int rc = DecodeLeaf(page, offset, tag, *fresh); rc != 0) return rc;
+    data.leaf = std::move(fresh);
     data.leafTag = &tag;
+    if (data.engine->optimize)
+        data.engine->leaves.Insert(data.index->id, data.leaf, tag.keyLength, tag.fill);
     return 0;
+}
+
+// With read optimisation on, the leaf at offset from the table's own leaf or
+// the engine's decoded leaves, without reading its page; false when neither
+// has it (or the offset holds no leaf decoded for this tag).
+bool CachedLeaf(XbData& data, XbTag& tag, uint32_t offset) {
+    XbEngine& engine = *data.engine;
+    if (!engine.optimize) return false;
+    if (data.leafTag == &tag && data.leaf->offset == offset) return true;
+    const std::shared_ptr<const Leaf>* leaf =
+        engine.leaves.Find(data.index->id, offset, tag.keyLength, tag.fill);
+    if (leaf == nullptr) return false;
+    data.leaf = *leaf;  // shared, searched in place: neither decoded nor copied again
+    data.leafTag = &tag;
+    return true;
 }
 
 int InteriorCount(const uint8_t* p, int keyLength) {
@@ -174,29 +193,31 @@ int StepLeaf(XbData& data, XbTag& tag, bool forward) {
     const int keyLength = tag.keyLength;
     std::vector<uint8_t> edgeKey;
     uint32_t edgeRec = 0;
-    if (data.leaf.count > 0) {
-        const int edge = forward ? data.leaf.count - 1 : 0;
-        edgeKey.assign(data.leaf.Key(edge, keyLength), data.leaf.Key(edge, keyLength) + keyLength);
-        edgeRec = data.leaf.records[edge];
+    if (data.leaf->count > 0) {
+        const int edge = forward ? data.leaf->count - 1 : 0;
+        edgeKey.assign(data.leaf->Key(edge, keyLength), data.leaf->Key(edge, keyLength) + keyLength);
+        edgeRec = data.leaf->records[edge];
     }
     const uint32_t budget = HopBudget(data);
     for (;;) {
-        const uint32_t next = forward ? data.leaf.right : data.leaf.left;
+        const uint32_t next = forward ? data.leaf->right : data.leaf->left;
         if (next == kNone) return XB_EOF;
         uint32_t& hops = forward ? data.hopsForward : data.hopsBackward;
         if (++hops > budget) return XB_E_INDEX;
         (forward ? data.hopsBackward : data.hopsForward) = 0;
-        const uint32_t from = data.leaf.offset;
-        const uint8_t* page = nullptr;
-        if (int rc = ReadPage(data, next, page); rc != 0) return rc;
-        if (!IsLeaf(page)) return XB_E_INDEX;
-        if (int rc = LoadLeaf(data, tag, next, page); rc != 0) return rc;
+        const uint32_t from = data.leaf->offset;
+        if (!CachedLeaf(data, tag, next)) {
+            const uint8_t* page = nullptr;
+            if (int rc = ReadPage(data, next, page); rc != 0) return rc;
+            if (!IsLeaf(page)) return XB_E_INDEX;
+            if (int rc = LoadLeaf(data, tag, next, page); rc != 0) return rc;
+        }
         // The sibling must link back, and the order must go on where it left off.
-        if ((forward ? data.leaf.left : data.leaf.right) != from) return XB_E_INDEX;
-        if (data.leaf.count == 0) continue;
-        const int near = forward ? 0 : data.leaf.count - 1;
+        if ((forward ? data.leaf->left : data.leaf->right) != from) return XB_E_INDEX;
+        if (data.leaf->count == 0) continue;
+        const int near = forward ? 0 : data.leaf->count - 1;
         if (!edgeKey.empty()) {
-            const int c = CompareEntry(data.leaf.Key(near, keyLength), data.leaf.records[near],
+            const int c = CompareEntry(data.leaf->Key(near, keyLength), data.leaf->records[near],
                                        edgeKey.data(), edgeRec, keyLength);
             if (forward ? c <= 0 : c >= 0) return XB_E_INDEX;
         }
@@ -207,31 +228,117 @@ int StepLeaf(XbData& data, XbTag& tag, bool forward) {
 
 enum class Target { First, Last, Bound };
 
+// Index of the first of `count` separators (keys back to back) whose leading
+// n bytes are >= probe (> when strict); the last when none is.
+int SeparatorBound(const uint8_t* keys, size_t stride, int count, int keyLength,
+                   const uint8_t* probe, int n, bool strict) {
+    int lo = 0;
+    int hi = count;
+    while (lo < hi) {
+        const int mid = lo + (hi - lo) / 2;
+        const int c = ComparePrefix(keys + static_cast<size_t>(mid) * stride, probe, n);
+        if (strict ? c > 0 : c >= 0) {
+            hi = mid;
+        } else {
+            lo = mid + 1;
+        }
+    }
+    (void)keyLength;
+    return lo < count ? lo : count - 1;
+}
+
+// Flattens the level just above the tag's leaves into one array of
+// separators and child offsets, so that a seek finds its leaf by one search
+// of contiguous memory instead of a walk down through every level's pages.
+// Built once per open file, with read optimisation on, from pages read and
+// checked as any; a level that does not hold together (or is too large)
+// leaves the tag on the ordinary descent, which reports what is wrong.
+void BuildFences(XbData& data, XbTag& tag) {
+    tag.fenceState = -1;
+    if (tag.leafDepth < 2) return;  // the root alone is above the leaves: nothing to gain
+    const int keyLength = tag.keyLength;
+    const size_t stride = static_cast<size_t>(keyLength);
+    // Down the first children to the level above the leaves.
+    uint32_t offset = tag.root;
+    for (int depth = 0; depth < tag.leafDepth - 1; ++depth) {
+        const uint8_t* page = nullptr;
+        if (ReadPage(data, offset, page) != 0 || IsLeaf(page)) return;
+        if (InteriorCount(page, keyLength) < 0) return;
+        offset = Be32(InteriorEntry(page, keyLength, 0) + keyLength + 4);
+    }
+    std::vector<uint8_t> keys;
+    std::vector<uint32_t> children;
+    const uint32_t budget = HopBudget(data);
+    for (uint32_t hops = 0; offset != kNone; ++hops) {
+        if (hops > budget) return;
+        const uint8_t* page = nullptr;
+        if (ReadPage(data, offset, page) != 0 || IsLeaf(page)) return;
+        const int count = InteriorCount(page, keyLength);
+        if (count < 0) return;
+        for (int i = 0; i < count; ++i) {
+            const uint8_t* entry = InteriorEntry(page, keyLength, i);
+            if (!children.empty() &&
+                std::memcmp(keys.data() + keys.size() - stride, entry, stride) > 0) {
+                return;  // out of order
+            }
+            keys.insert(keys.end(), entry, entry + keyLength);
+            children.push_back(Be32(entry + keyLength + 4));
+        }
+        if (keys.size() + children.size() * 4 > kFenceBytes) return;
+        offset = Le32(page + 8);  // the right sibling
+    }
+    if (children.empty()) return;
+    tag.fenceKeys = std::move(keys);
+    tag.fenceChildren = std::move(children);
+    tag.fenceState = 1;
+}
+
 int Descend(XbData& data, XbTag& tag, Target target, const uint8_t* probe, int n, bool strict) {
     data.cursorTag = nullptr;
     data.hopsForward = 0;
     data.hopsBackward = 0;
     uint32_t offset = tag.root;
-    for (int depth = 0; depth < kMaxTreeDepth; ++depth) {
+    int start = 0;
+    if (target == Target::Bound && data.engine->optimize && tag.leafDepth >= 2) {
+        if (tag.fenceState == 0) BuildFences(data, tag);
+        if (tag.fenceState == 1) {
+            const int i = SeparatorBound(tag.fenceKeys.data(), static_cast<size_t>(tag.keyLength),
+                                         static_cast<int>(tag.fenceChildren.size()),
+                                         tag.keyLength, probe, n, strict);
+            offset = tag.fenceChildren[static_cast<size_t>(i)];
+            start = tag.leafDepth;
+        }
+    }
+    for (int depth = start; depth < kMaxTreeDepth; ++depth) {
         const uint8_t* page = nullptr;
-        if (int rc = ReadPage(data, offset, page); rc != 0) return rc;
-        if (IsLeaf(page)) {
-            if (int rc = LoadLeaf(data, tag, offset, page); rc != 0) return rc;
+        // The decoded leaves are asked only at the depth where this tag's
+        // leaves were found last (a B-tree's leaves are all at one depth); a
+        // wrong guess only costs the ordinary page read.
+        bool leaf = depth == tag.leafDepth && CachedLeaf(data, tag, offset);
+        if (!leaf) {
+            if (int rc = ReadPage(data, offset, page); rc != 0) return rc;
+            if (IsLeaf(page)) {
+                if (int rc = LoadLeaf(data, tag, offset, page); rc != 0) return rc;
+                leaf = true;
+                tag.leafDepth = depth;
+            }
+        }
+        if (leaf) {
             data.cursorTag = &tag;
             int rc = 0;
             switch (target) {
                 case Target::First:
                     data.cursorIndex = 0;
-                    if (data.leaf.count == 0) rc = StepLeaf(data, tag, true);
+                    if (data.leaf->count == 0) rc = StepLeaf(data, tag, true);
                     break;
                 case Target::Last:
-                    data.cursorIndex = data.leaf.count - 1;
-                    if (data.leaf.count == 0) rc = StepLeaf(data, tag, false);
+                    data.cursorIndex = data.leaf->count - 1;
+                    if (data.leaf->count == 0) rc = StepLeaf(data, tag, false);
                     break;
                 case Target::Bound:
                     for (;;) {
-                        const int i = LeafBound(data.leaf, tag.keyLength, probe, n, strict);
-                        if (i < data.leaf.count) {
+                        const int i = LeafBound(*data.leaf, tag.keyLength, probe, n, strict);
+                        if (i < data.leaf->count) {
                             data.cursorIndex = i;
                             break;
                         }
@@ -455,7 +562,7 @@ int CursorLowerBound(XbData& data, XbTag& tag, const uint8_t* probe, int n, bool
 }
 
 int CursorNext(XbData& data, XbTag& tag) {
-    if (data.cursorIndex + 1 < data.leaf.count) {
+    if (data.cursorIndex + 1 < data.leaf->count) {
         ++data.cursorIndex;
         return 0;
     }
@@ -473,7 +580,7 @@ int CursorPrev(XbData& data, XbTag& tag) {
 int CursorLocate(XbData& data, XbTag& tag, uint32_t recNo) {
     int rc = CursorFirst(data, tag);
     while (rc == 0) {
-        if (data.leaf.records[data.cursorIndex] == recNo) return 0;
+        if (data.leaf->records[data.cursorIndex] == recNo) return 0;
         rc = CursorNext(data, tag);
     }
     return rc;
@@ -523,15 +630,15 @@ int OpenIndex(XbData& data, const std::string& cdxPath) {
     std::vector<std::pair<std::string, uint32_t>> entries;
     int rc = CursorFirst(data, directory);
     while (rc == 0) {
-        const uint8_t* key = data.leaf.Key(data.cursorIndex, directory.keyLength);
+        const uint8_t* key = data.leaf->Key(data.cursorIndex, directory.keyLength);
         entries.emplace_back(std::string(reinterpret_cast<const char*>(key),
                                          static_cast<size_t>(directory.keyLength)),
-                             data.leaf.records[data.cursorIndex]);
+                             data.leaf->records[data.cursorIndex]);
         rc = CursorNext(data, directory);
     }
     data.cursorTag = nullptr;
     data.leafTag = nullptr;
-    data.leaf = Leaf{};
+    data.leaf = EmptyLeaf();
     if (rc != XB_EOF) return rc;
 
     for (const auto& [name, header] : entries) {

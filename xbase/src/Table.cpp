@@ -57,10 +57,18 @@ int ReadRecordCached(XbData& data) {
     const uint32_t block = index / perBlock;
     const uint32_t first = block * perBlock;
     const size_t at = static_cast<size_t>(index - first) * length;
+    // Single records first: random lookups find theirs there, walks in their blocks.
+    if (const uint8_t* bytes = engine.records.Find(data.fileId, data.recNo, length)) {
+        std::memcpy(data.record.data(), bytes, length);
+        return 0;
+    }
     uint32_t valid = 0;
     if (const uint8_t* bytes = engine.blocks.Find(data.fileId, block, valid)) {
         if (at + length > valid) return XB_E_READ;
         std::memcpy(data.record.data(), bytes + at, length);
+        // Kept singly too (it was not among the single records): by the next
+        // time it is asked for, its block may be gone.
+        engine.records.Insert(data.fileId, data.recNo, bytes + at, length);
         return 0;
     }
     if (int rc = CheckBeforeRead(data); rc != 0) return rc;
@@ -68,8 +76,12 @@ int ReadRecordCached(XbData& data) {
         !engine.blockMisses.SeenAgain((static_cast<uint64_t>(data.fileId) << 32) | block)) {
         const uint64_t offset = data.headerLength + static_cast<uint64_t>(index) * length;
         const int rc = ReadExact(data.fd, offset, data.record.data(), length);
-        if (rc != 0) engine.blocks.DropFile(data.fileId);
-        return rc;
+        if (rc != 0) {
+            engine.blocks.DropFile(data.fileId);
+            return rc;
+        }
+        engine.records.Insert(data.fileId, data.recNo, data.record.data(), length);
+        return 0;
     }
     static_assert(kCacheBlocks > 0, "Claim always hands out a block");
     uint8_t* buffer = engine.blocks.Claim(data.fileId, block);
@@ -82,6 +94,9 @@ int ReadRecordCached(XbData& data) {
     if (rc == 0) std::memcpy(data.record.data(), buffer + at, length);
     if (rc == 0 && got == wanted) {
         engine.blocks.Keep(static_cast<uint32_t>(wanted));
+        // Kept singly as well: the block may be evicted long before the record
+        // is asked for again.
+        engine.records.Insert(data.fileId, data.recNo, data.record.data(), length);
         return 0;
     }
     engine.blocks.Discard();
@@ -247,7 +262,7 @@ void DropCached(XbData& data) {
     engine.blocks.DropFile(data.fileId);
     if (data.index) engine.cache.DropFile(data.index->id);
     data.leafTag = nullptr;
-    data.leaf = Leaf{};
+    data.leaf = EmptyLeaf();
     data.cursorTag = nullptr;
     data.cursorIndex = -1;
     data.position = XbPosition::None;
@@ -312,7 +327,7 @@ int Refresh(XbData& data) {
         fresh.engine->cache.DropFile(data.index->id);
         std::swap(data.index, fresh.index);
         data.leafTag = nullptr;
-        data.leaf = Leaf{};
+        data.leaf = EmptyLeaf();
     }
     if (!IdentityOf(fresh.fd, data.identity)) return XB_E_OPEN;
     std::swap(data.fd, fresh.fd);
