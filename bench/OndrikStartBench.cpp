@@ -77,7 +77,7 @@ const char kYearCodes[] = "ABCDEFGHJKLMNPRSTVWXY123456789";
 const char kBase36[] = "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ";
 
 // Bump when the generated rows change, so that a cached master is rebuilt.
-constexpr int kMasterVersion = 1;
+constexpr int kMasterVersion = 2;
 
 // Description i: make, year, model and sub-model follow from the index. Every
 // description has a VIN pattern of its own, so a VIN made from it has exactly
@@ -109,13 +109,19 @@ std::string VinOf(int i, uint64_t serial) {
     std::string vin = Pattern(Describe(i));
     vin[8] = kBase36[serial % 10];
     char tail[8];
-    std::snprintf(tail, sizeof tail, "%c%06u", kBase36[10 + (serial / 10) % 26],
+    static const char kLetters[] = "ABCDEFGHJKLMNPRSTUVWXYZ";  // no I, O or Q in a VIN
+    std::snprintf(tail, sizeof tail, "%c%06u", kLetters[(serial / 10) % (sizeof kLetters - 1)],
                   static_cast<unsigned>(serial % 1000000));
     return vin + tail;
 }
 
 std::string ModelName(int model) {
     return "SERIES " + std::to_string(100 + model);
+}
+
+// The model name as the property lines show it (each word capitalised).
+std::string ShownModelName(int model) {
+    return "Series " + std::to_string(100 + model);
 }
 
 void WriteMasterCsv(const fs::path& path, int rows) {
@@ -127,8 +133,13 @@ void WriteMasterCsv(const fs::path& path, int rows) {
     static const char* bodies[] = {"SEDAN 4D", "COUPE 2D", "WAGON 4D", "UTIL 4D 4X4", "PICKUP"};
     static const char* infos[] = {"BASE", "LX", "EX", "SPORT", "LIMITED", "PREMIUM"};
     static const char* classes[] = {"LX", "MV", "SC", "ST", "SU"};
+    // Rows in VIN pattern order, as the master data is delivered.
+    std::vector<std::pair<std::string, int>> order;
+    order.reserve(static_cast<size_t>(rows));
+    for (int i = 0; i < rows; ++i) order.emplace_back(Pattern(Describe(i)), i);
+    std::sort(order.begin(), order.end());
     char line[512];
-    for (int i = 0; i < rows; ++i) {
+    for (const auto& [pattern, i] : order) {
         const TDescription d = Describe(i);
         const int symbol = 5 + (i * 7) % 22;
         // Half the descriptions carry an effective month (January of the year
@@ -138,7 +149,7 @@ void WriteMasterCsv(const fs::path& path, int rows) {
         std::snprintf(line, sizeof line,
                       "%s,%02d%02d,%d,%s,%s,%s,%s,%c,,%s,,G,S,S,P,,%s,%s,%s,FRONT/SIDE AIRBAGS,"
                       "A5,,%02d,,%02d,,%s,%s,%d,%d,%d,%s\n",
-                      Pattern(d).c_str(), d.year % 100, i % 100, d.year >= 2011 ? 3 : 1,
+                      pattern.c_str(), d.year % 100, i % 100, d.year >= 2011 ? 3 : 1,
                       kMakes[d.make].abbr, ModelName(d.model).c_str(), bodies[d.sub % 5],
                       d.sub % 2 ? "3.0" : "2.4", d.sub % 2 ? '6' : '4', d.sub == 3 ? "4" : "",
                       infos[d.sub % 6], bodies[d.sub % 5], d.sub % 2 ? "3.0L 6 CYL" : "2.4L 4 CYL",
@@ -162,6 +173,7 @@ struct TRun {
     double wallMs = 0;   // spawn to reaped
     double cpuMs = 0;    // the child's user + system time
     int64_t spawnNs = 0; // monotonic clock just before the spawn
+    int64_t execNs = 0;  // ... and when posix_spawn returned: the child has exec'd
 };
 
 // Runs argv with exactly the environment given, stdin from /dev/null and
@@ -185,6 +197,7 @@ TRun Spawn(const std::vector<std::string>& argv, const std::vector<std::string>&
     pid_t pid = 0;
     run.spawnNs = NowNs();
     const int spawned = posix_spawn(&pid, args[0], &actions, nullptr, args.data(), env.data());
+    run.execNs = NowNs();
     posix_spawn_file_actions_destroy(&actions);
     if (spawned != 0) throw std::runtime_error("cannot start " + argv[0] + ": " + std::strerror(spawned));
     int status = 0;
@@ -312,7 +325,7 @@ std::string CheckDataFile(const std::string& data, int description, const std::s
     const std::string head = "[VehicleProperties]\r\nModelYear=" + std::to_string(d.year) + "\r\n";
     if (data.empty()) return "no Ondrik.dat";
     if (data.rfind(head, 0) != 0) return "Ondrik.dat does not start with the vehicle's year";
-    for (const std::string& line : {"\r\nModel=" + ModelName(d.model) + "\r\n", "\r\nVIN=" + vin + "\r\n",
+    for (const std::string& line : {"\r\nModel=" + ShownModelName(d.model) + "\r\n", "\r\nVIN=" + vin + "\r\n",
                                     std::string("\r\nEffective=") + kEffective + "\r\n"})
         if (data.find(line) == std::string::npos) return "Ondrik.dat lacks \"" + line.substr(2, line.size() - 4) + "\"";
     if (data.size() < 2 || data.compare(data.size() - 2, 2, "\r\n") != 0) return "Ondrik.dat is cut short";
@@ -364,13 +377,23 @@ double Median(const std::vector<double>& v) {
 }
 
 // The probe's timestamps of one run, relative to the spawn.
-std::map<std::string, double> ReadProbe(const fs::path& file, int64_t spawnNs, int64_t endNs) {
+std::map<std::string, double> ReadProbe(const fs::path& file, const TRun& run) {
+    const int64_t spawnNs = run.spawnNs;
+    const int64_t endNs = run.spawnNs + static_cast<int64_t>(run.wallMs * 1e6);
     std::map<std::string, double> at;
+    at["exec"] = static_cast<double>(run.execNs - spawnNs) / 1e6;
     std::ifstream in(file);
-    std::string name;
-    long long value = 0;
-    while (in >> name >> value) {
-        if (name == "engine_calls_ns") at[name] = static_cast<double>(value) / 1e6;
+    std::string line;
+    while (std::getline(in, line)) {
+        std::istringstream fields(line);
+        std::string name;
+        long long value = 0, count = 0;
+        if (!(fields >> name >> value)) continue;
+        if (name.rfind("call:", 0) == 0) {
+            fields >> count;
+            at[name] = static_cast<double>(value) / 1e6;
+            at["count:" + name.substr(5)] = static_cast<double>(count);
+        } else if (name == "engine_calls_ns") at[name] = static_cast<double>(value) / 1e6;
         else if (name == "engine_calls") at[name] = static_cast<double>(value);
         else if (value != 0) at[name] = static_cast<double>(value - spawnNs) / 1e6;
     }
@@ -387,8 +410,9 @@ struct TPhase {
 // Phases of a start, each between two probe marks; a phase whose marks are
 // missing in a run (the empty program loads no engine) is left out.
 const TPhase kPhases[] = {
-    {"exec + loader (map, relocate)", "spawn", "init"},
-    {"library initialisers", "init", "main"},
+    {"spawn: fork + exec", "spawn", "exec"},
+    {"loader, library initialisers", "exec", "init"},
+    {"C runtime start to main()", "init", "main"},
     {"QApplication construction", "app_begin", "app_end"},
     {"program: environment, ini, services", "app_end", "engine_load_begin"},
     {"engine library load (dlopen)", "engine_load_begin", "engine_load_end"},
@@ -407,6 +431,7 @@ const TPhase kPhases[] = {
 struct TBreakdown {
     std::map<std::string, std::vector<double>> phases;
     std::vector<double> engineCalls;
+    std::map<std::string, std::vector<double>> exportMs, exportCalls;  // by export name
 };
 
 void AddProbe(TBreakdown& b, std::map<std::string, double> at, bool ondrik) {
@@ -414,10 +439,15 @@ void AddProbe(TBreakdown& b, std::map<std::string, double> at, bool ondrik) {
     for (const TPhase& p : kPhases) {
         if (!*p.from) continue;
         const bool emptyOnly = std::strcmp(p.from, "app_end") == 0 && std::strcmp(p.to, "app_done_begin") == 0;
-        if (emptyOnly == ondrik) continue;
+        if (emptyOnly && ondrik) continue;
         if (!at.count(p.from) || !at.count(p.to)) continue;
         b.phases[p.name].push_back(at[p.to] - at[p.from]);
     }
+    for (const auto& [key, value] : at)
+        if (key.rfind("call:", 0) == 0) {
+            b.exportMs[key.substr(5)].push_back(value);
+            b.exportCalls[key.substr(5)].push_back(at["count:" + key.substr(5)]);
+        }
     if (at.count("engine_calls_ns")) {
         b.phases["  of which engine calls"].push_back(at["engine_calls_ns"]);
         b.engineCalls.push_back(at["engine_calls"]);
@@ -589,13 +619,13 @@ int Main(int argc, char** argv) {
     for (int i = 0; i < kProbeRuns; ++i) {
         fs::remove(probeFile);
         TRun e = RunEmpty(f, probeEnv);
-        AddProbe(emptyPhases, ReadProbe(probeFile, e.spawnNs, e.spawnNs + static_cast<int64_t>(e.wallMs * 1e6)), false);
+        AddProbe(emptyPhases, ReadProbe(probeFile, e), false);
         fs::remove(probeFile);
         const int d = pick(random);
         const TOndrikRun r = RunOndrik(f, d, random(), probeEnv);
         if (!r.problem.empty()) problems.push_back("probe run " + r.vin + ": " + r.problem);
         AddProbe(ondrikPhases,
-                 ReadProbe(probeFile, r.run.spawnNs, r.run.spawnNs + static_cast<int64_t>(r.run.wallMs * 1e6)), true);
+                 ReadProbe(probeFile, r.run), true);
     }
 
     // The loader's statistics.
@@ -641,8 +671,12 @@ int Main(int argc, char** argv) {
         if (e != emptyPhases.phases.end()) std::snprintf(es, sizeof es, "%.2f", Median(e->second));
         std::printf("%-40s %10s %10s\n", p.name, os, es);
     }
-    if (!ondrikPhases.engineCalls.empty())
-        std::printf("engine calls in the lookup: %.0f\n", Median(ondrikPhases.engineCalls));
+    if (!ondrikPhases.engineCalls.empty()) {
+        std::printf("\nengine calls of an Ondrik run (median of the probed runs)\n");
+        std::printf("%-40s %10s %10s\n", "export", "calls", "ms");
+        for (const auto& [name, ms] : ondrikPhases.exportMs)
+            std::printf("%-40s %10.0f %10.3f\n", name.c_str(), Median(ondrikPhases.exportCalls[name]), Median(ms));
+    }
     std::printf("\nloader (LD_DEBUG=statistics, median of 3; TSC %.0f MHz)\n", tscPerMs / 1e3);
     std::printf("%-40s %10s %10s\n", "", "Ondrik", "empty");
     std::printf("%-40s %10.2f %10.2f\n", "startup in the dynamic loader (ms)", Median(ondrikLoader), Median(emptyLoader));

@@ -61,6 +61,8 @@ const char* const kEventNames[evCount] = {
 int64_t g_events[evCount];
 int64_t g_engineCallNs = 0;  // exports other than Start and Stop
 int64_t g_engineCalls = 0;
+int64_t g_exportNs[YARVEL_EXPORT_COUNT];  // per export, in binding order
+int64_t g_exportCalls[YARVEL_EXPORT_COUNT];
 
 void Mark(TEvent e) {
     if (g_events[e] == 0) g_events[e] = Now();
@@ -99,6 +101,8 @@ struct TWrap<I, R (*)(A...)> {
         struct TAfter {
             int64_t t0;
             ~TAfter() {
+                g_exportNs[I] += Now() - t0;
+                ++g_exportCalls[I];
                 if (isStart) Mark(evStartEnd);
                 else if (isStop) Mark(evStopEnd);
                 else {
@@ -149,7 +153,13 @@ void WriteEvents() {
     const int n = std::snprintf(line, sizeof line, "engine_calls_ns %lld\nengine_calls %lld\n",
                                 static_cast<long long>(g_engineCallNs),
                                 static_cast<long long>(g_engineCalls));
-    if (::write(fd, line, static_cast<size_t>(n)) != n) {
+    bool ok = ::write(fd, line, static_cast<size_t>(n)) == n;
+    for (size_t i = 0; ok && i < YARVEL_EXPORT_COUNT; ++i) {
+        if (g_exportCalls[i] == 0) continue;
+        const int m = std::snprintf(line, sizeof line, "call:%s %lld %lld\n", kExports[i].name,
+                                    static_cast<long long>(g_exportNs[i]),
+                                    static_cast<long long>(g_exportCalls[i]));
+        ok = ::write(fd, line, static_cast<size_t>(m)) == m;
     }
     ::close(fd);
 }
