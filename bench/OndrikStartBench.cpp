@@ -387,7 +387,7 @@ std::map<std::string, double> ReadProbe(const fs::path& file, const TRun& run) {
     while (std::getline(in, line)) {
         std::istringstream fields(line);
         std::string name;
-        long long value = 0, count = 0;
+        long long value = 0, count = 0, cpu = 0;
         if (!(fields >> name >> value)) continue;
         if (name.rfind("call:", 0) == 0) {
             fields >> count;
@@ -395,9 +395,14 @@ std::map<std::string, double> ReadProbe(const fs::path& file, const TRun& run) {
             at["count:" + name.substr(5)] = static_cast<double>(count);
         } else if (name == "engine_calls_ns") at[name] = static_cast<double>(value) / 1e6;
         else if (name == "engine_calls") at[name] = static_cast<double>(value);
-        else if (value != 0) at[name] = static_cast<double>(value - spawnNs) / 1e6;
+        else if (value != 0) {
+            at[name] = static_cast<double>(value - spawnNs) / 1e6;
+            if (fields >> cpu) at["cpu:" + name] = static_cast<double>(cpu) / 1e6;
+        }
     }
     at["end"] = static_cast<double>(endNs - spawnNs) / 1e6;
+    at["cpu:end"] = run.cpuMs;  // what wait4 reported
+    at["cpu:exec"] = 0;         // the process's CPU clock starts near zero
     return at;
 }
 
@@ -429,7 +434,7 @@ const TPhase kPhases[] = {
 };
 
 struct TBreakdown {
-    std::map<std::string, std::vector<double>> phases;
+    std::map<std::string, std::vector<double>> phases, phasesCpu;
     std::vector<double> engineCalls;
     std::map<std::string, std::vector<double>> exportMs, exportCalls;  // by export name
 };
@@ -442,6 +447,8 @@ void AddProbe(TBreakdown& b, std::map<std::string, double> at, bool ondrik) {
         if (emptyOnly && ondrik) continue;
         if (!at.count(p.from) || !at.count(p.to)) continue;
         b.phases[p.name].push_back(at[p.to] - at[p.from]);
+        const std::string cpuFrom = std::string("cpu:") + p.from, cpuTo = std::string("cpu:") + p.to;
+        if (at.count(cpuFrom) && at.count(cpuTo)) b.phasesCpu[p.name].push_back(at[cpuTo] - at[cpuFrom]);
     }
     for (const auto& [key, value] : at)
         if (key.rfind("call:", 0) == 0) {
@@ -460,8 +467,8 @@ struct TLoaderStats {
     double startupMs = -1;
     double relocationMs = -1;
     long relocations = 0;
-    long relocationsFromCache = 0;
-    long objects = 0;
+    long relativeRelocations = 0;
+    long finalRelocations = 0;  // at exit: the lazy bindings made while running included
 };
 
 double TscPerMs() {
@@ -494,8 +501,8 @@ TLoaderStats ParseLoaderStats(const std::string& text, double tscPerMs) {
     if (tscPerMs > 0 && startup >= 0) s.startupMs = static_cast<double>(startup) / tscPerMs;
     if (tscPerMs > 0 && relocation >= 0) s.relocationMs = static_cast<double>(relocation) / tscPerMs;
     s.relocations = NumberAfter(text, "number of relocations:");
-    s.relocationsFromCache = NumberAfter(text, "number of relocations from cache:");
-    s.objects = NumberAfter(text, "number of loaded objects:");
+    s.relativeRelocations = NumberAfter(text, "number of relative relocations:");
+    s.finalRelocations = NumberAfter(text, "final number of relocations:");
     return s;
 }
 
@@ -659,17 +666,20 @@ int Main(int argc, char** argv) {
     std::printf("%-26s %10.1f %10.1f %10.1f %10.1f\n", "Ondrik host lookup", Median(ondrikWall),
                 Percentile(ondrikWall, 99), Median(ondrikCpu), Percentile(ondrikCpu, 99));
 
-    std::printf("\nwhere the time goes (wall ms, median of %d probed runs each; the probe adds a little)\n",
+    std::printf("\nwhere the time goes (ms, median of %d probed runs each; the probe adds a little)\n",
                 kProbeRuns);
-    std::printf("%-40s %10s %10s\n", "phase", "Ondrik", "empty");
+    std::printf("%-40s %11s %11s %11s %11s\n", "phase", "Ondrik wall", "Ondrik cpu", "empty wall", "empty cpu");
+    auto cell = [](const std::map<std::string, std::vector<double>>& m, const char* name) {
+        const auto at = m.find(name);
+        char text[16] = "-";
+        if (at != m.end() && !at->second.empty()) std::snprintf(text, sizeof text, "%.2f", Median(at->second));
+        return std::string(text);
+    };
     for (const TPhase& p : kPhases) {
-        const auto o = ondrikPhases.phases.find(p.name);
-        const auto e = emptyPhases.phases.find(p.name);
-        if (o == ondrikPhases.phases.end() && e == emptyPhases.phases.end()) continue;
-        char os[16] = "-", es[16] = "-";
-        if (o != ondrikPhases.phases.end()) std::snprintf(os, sizeof os, "%.2f", Median(o->second));
-        if (e != emptyPhases.phases.end()) std::snprintf(es, sizeof es, "%.2f", Median(e->second));
-        std::printf("%-40s %10s %10s\n", p.name, os, es);
+        if (!ondrikPhases.phases.count(p.name) && !emptyPhases.phases.count(p.name)) continue;
+        std::printf("%-40s %11s %11s %11s %11s\n", p.name, cell(ondrikPhases.phases, p.name).c_str(),
+                    cell(ondrikPhases.phasesCpu, p.name).c_str(), cell(emptyPhases.phases, p.name).c_str(),
+                    cell(emptyPhases.phasesCpu, p.name).c_str());
     }
     if (!ondrikPhases.engineCalls.empty()) {
         std::printf("\nengine calls of an Ondrik run (median of the probed runs)\n");
@@ -681,8 +691,11 @@ int Main(int argc, char** argv) {
     std::printf("%-40s %10s %10s\n", "", "Ondrik", "empty");
     std::printf("%-40s %10.2f %10.2f\n", "startup in the dynamic loader (ms)", Median(ondrikLoader), Median(emptyLoader));
     std::printf("%-40s %10.2f %10.2f\n", "  of which relocation (ms)", Median(ondrikRelocMs), Median(emptyRelocMs));
-    std::printf("%-40s %10ld %10ld\n", "objects loaded at start", ondrikStats.objects, emptyStats.objects);
-    std::printf("%-40s %10ld %10ld\n", "relocations", ondrikStats.relocations, emptyStats.relocations);
+    std::printf("%-40s %10ld %10ld\n", "symbol relocations at start", ondrikStats.relocations, emptyStats.relocations);
+    std::printf("%-40s %10ld %10ld\n", "relative relocations at start", ondrikStats.relativeRelocations,
+                emptyStats.relativeRelocations);
+    std::printf("%-40s %10ld %10ld\n", "symbol relocations at exit (lazy too)", ondrikStats.finalRelocations,
+                emptyStats.finalRelocations);
     if (!ondrikCalls.empty()) {
         std::printf("\nsystem calls (strace -f -c, one run each)\n");
         std::printf("  Ondrik: %s\n  empty:  %s\n", ondrikCalls.c_str(), emptyCalls.c_str());
