@@ -393,7 +393,7 @@ std::map<std::string, double> ReadProbe(const fs::path& file, const TRun& run) {
             fields >> count;
             at[name] = static_cast<double>(value) / 1e6;
             at["count:" + name.substr(5)] = static_cast<double>(count);
-        } else if (name == "engine_calls_ns") at[name] = static_cast<double>(value) / 1e6;
+        } else if (name == "engine_calls_ns" || name == "engine_calls_before_lookup_ns") at[name] = static_cast<double>(value) / 1e6;
         else if (name == "engine_calls") at[name] = static_cast<double>(value);
         else if (value != 0) {
             at[name] = static_cast<double>(value - spawnNs) / 1e6;
@@ -423,11 +423,14 @@ const TPhase kPhases[] = {
     {"engine library load (dlopen)", "engine_load_begin", "engine_load_end"},
     {"binding", "engine_load_end", "start_begin"},
     {"YarvelStart (open the tables)", "start_begin", "start_end"},
-    {"lookup + window + Ondrik.dat", "start_end", "stop_begin"},
-    {"  of which engine calls", "", ""},
+    {"program: ini, record, to the window", "start_end", "dialog_begin"},
+    {"lookup window construction", "dialog_begin", "lookup_begin"},
+    {"  of which engine calls (search lists)", "", ""},
+    {"VIN lookup, Ondrik.dat written", "lookup_begin", "stop_begin"},
+    {"  of which engine calls (the lookup)", "", ""},
     {"YarvelStop", "stop_begin", "stop_end"},
     {"unload, teardown before ~QApplication", "stop_end", "app_done_begin"},
-    {"main body (empty program)", "app_end", "app_done_begin"},
+    {"main body: the hidden dialog", "app_end", "app_done_begin"},
     {"~QApplication", "app_done_begin", "app_done_end"},
     {"exit: handlers, finalisers", "app_done_end", "fini"},
     {"process end (kernel), reaped", "fini", "end"},
@@ -456,7 +459,9 @@ void AddProbe(TBreakdown& b, std::map<std::string, double> at, bool ondrik) {
             b.exportCalls[key.substr(5)].push_back(at["count:" + key.substr(5)]);
         }
     if (at.count("engine_calls_ns")) {
-        b.phases["  of which engine calls"].push_back(at["engine_calls_ns"]);
+        b.phases["  of which engine calls (search lists)"].push_back(at["engine_calls_before_lookup_ns"]);
+        b.phases["  of which engine calls (the lookup)"].push_back(at["engine_calls_ns"] -
+                                                                   at["engine_calls_before_lookup_ns"]);
         b.engineCalls.push_back(at["engine_calls"]);
     }
 }
@@ -517,34 +522,39 @@ std::string ReadLoaderOutput(const fs::path& prefix) {
     return all;
 }
 
-// System calls of one run, from strace -c: total count and the busiest ones.
+// System calls of one run, from strace -c: the totals, the calls made most
+// often and those that took longest (an fsync waits for the disk).
 std::string SyscallSummary(const std::vector<std::string>& argv, const TProgramFolder& f, const char* tag) {
     if (!fs::exists("/usr/bin/strace")) return "";
     const fs::path report = f.scratch / (std::string("strace-") + tag);
-    std::vector<std::string> full = {"/usr/bin/strace", "-f", "-c", "-o", report.string()};
+    std::vector<std::string> full = {"/usr/bin/strace", "-f", "-c", "-w", "-o", report.string()};
     full.insert(full.end(), argv.begin(), argv.end());
     Spawn(full, f.environment, f.scratch / "strace.out");
     std::ifstream in(report);
     std::string line, total;
-    std::vector<std::pair<long, std::string>> calls;
+    std::vector<std::pair<long, std::string>> calls, times;  // by count, by microseconds
     while (std::getline(in, line)) {
         std::istringstream s(line);
         double pct = 0, seconds = 0;
         long usecs = 0, count = 0;
-        std::string name;
         if (!(s >> pct >> seconds >> usecs >> count)) continue;
-        std::string rest;
-        std::vector<std::string> words;
-        while (s >> rest) words.push_back(rest);
-        if (words.empty()) continue;
-        name = words.back();
-        if (name == "total") total = std::to_string(count);
-        else calls.push_back({count, name});
+        std::string word, name;
+        while (s >> word) name = word;
+        if (name.empty()) continue;
+        if (name == "total") total = std::to_string(count) + " calls, " + std::to_string(static_cast<long>(seconds * 1e3)) + " ms in them (wall)";
+        else {
+            calls.push_back({count, name});
+            times.push_back({static_cast<long>(seconds * 1e6), name});
+        }
     }
     std::sort(calls.rbegin(), calls.rend());
-    std::string out = total + " calls;";
+    std::sort(times.rbegin(), times.rend());
+    std::string out = total + "\n    most made:";
     for (size_t i = 0; i < calls.size() && i < 6; ++i)
         out += " " + calls[i].second + " " + std::to_string(calls[i].first);
+    out += "\n    longest (us):";
+    for (size_t i = 0; i < times.size() && i < 6; ++i)
+        out += " " + times[i].second + " " + std::to_string(times[i].first);
     return out;
 }
 
@@ -697,7 +707,7 @@ int Main(int argc, char** argv) {
     std::printf("%-40s %10ld %10ld\n", "symbol relocations at exit (lazy too)", ondrikStats.finalRelocations,
                 emptyStats.finalRelocations);
     if (!ondrikCalls.empty()) {
-        std::printf("\nsystem calls (strace -f -c, one run each)\n");
+        std::printf("\nsystem calls (strace -f -c -w, one run each; strace slows every call)\n");
         std::printf("  Ondrik: %s\n  empty:  %s\n", ondrikCalls.c_str(), emptyCalls.c_str());
     }
 
