@@ -410,6 +410,7 @@ struct TPhase {
     const char* name;
     const char* from;
     const char* to;
+    const char* absent = "";  // a mark the run must not have (a phase of the other program)
 };
 
 // Phases of a start, each between two probe marks; a phase whose marks are
@@ -424,13 +425,14 @@ const TPhase kPhases[] = {
     {"binding", "engine_load_end", "start_begin"},
     {"YarvelStart (open the tables)", "start_begin", "start_end"},
     {"program: ini, record, to the window", "start_end", "dialog_begin"},
+    {"program: ini, record, no window", "start_end", "lookup_begin", "dialog_begin"},
     {"lookup window construction", "dialog_begin", "lookup_begin"},
     {"  of which engine calls (search lists)", "", ""},
     {"VIN lookup, Ondrik.dat written", "lookup_begin", "stop_begin"},
     {"  of which engine calls (the lookup)", "", ""},
     {"YarvelStop", "stop_begin", "stop_end"},
     {"unload, teardown before ~QApplication", "stop_end", "app_done_begin"},
-    {"main body: the hidden dialog", "app_end", "app_done_begin"},
+    {"main body: the hidden dialog", "app_end", "app_done_begin", "engine_load_begin"},
     {"~QApplication", "app_done_begin", "app_done_end"},
     {"exit: handlers, finalisers", "app_done_end", "fini"},
     {"process end (kernel), reaped", "fini", "end"},
@@ -442,13 +444,11 @@ struct TBreakdown {
     std::map<std::string, std::vector<double>> exportMs, exportCalls;  // by export name
 };
 
-void AddProbe(TBreakdown& b, std::map<std::string, double> at, bool ondrik) {
+void AddProbe(TBreakdown& b, std::map<std::string, double> at) {
     at["spawn"] = 0;
     for (const TPhase& p : kPhases) {
         if (!*p.from) continue;
-        const bool emptyOnly = std::strcmp(p.from, "app_end") == 0 && std::strcmp(p.to, "app_done_begin") == 0;
-        if (emptyOnly && ondrik) continue;
-        if (!at.count(p.from) || !at.count(p.to)) continue;
+        if (!at.count(p.from) || !at.count(p.to) || at.count(p.absent)) continue;
         b.phases[p.name].push_back(at[p.to] - at[p.from]);
         const std::string cpuFrom = std::string("cpu:") + p.from, cpuTo = std::string("cpu:") + p.to;
         if (at.count(cpuFrom) && at.count(cpuTo)) b.phasesCpu[p.name].push_back(at[cpuTo] - at[cpuFrom]);
@@ -636,13 +636,12 @@ int Main(int argc, char** argv) {
     for (int i = 0; i < kProbeRuns; ++i) {
         fs::remove(probeFile);
         TRun e = RunEmpty(f, probeEnv);
-        AddProbe(emptyPhases, ReadProbe(probeFile, e), false);
+        AddProbe(emptyPhases, ReadProbe(probeFile, e));
         fs::remove(probeFile);
         const int d = pick(random);
         const TOndrikRun r = RunOndrik(f, d, random(), probeEnv);
         if (!r.problem.empty()) problems.push_back("probe run " + r.vin + ": " + r.problem);
-        AddProbe(ondrikPhases,
-                 ReadProbe(probeFile, r.run), true);
+        AddProbe(ondrikPhases, ReadProbe(probeFile, r.run));
     }
 
     // The loader's statistics.
