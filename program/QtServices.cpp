@@ -60,7 +60,10 @@ int ShowQtMessageBox(const MessageBoxRequest& request) {
         std::fflush(stderr);
         return EscapeAnswer(request.buttons);
     }
-    QMessageBox box(IconOf(request.icon), ToQString(request.caption), ToQString(request.text),
+    // Line breaks as the system's texts write them ("\r\n" or "\r" alone).
+    QString text = ToQString(request.text);
+    text.replace("\r\n", "\n").replace('\r', '\n');
+    QMessageBox box(IconOf(request.icon), ToQString(request.caption), text,
                     QMessageBox::NoButton, QApplication::activeWindow());
     // Shown literally: an "&" is an ampersand, and markup is text.
     box.setTextFormat(Qt::PlainText);

@@ -42,6 +42,10 @@
 #include "platform/Services.h"
 #include "platform/Text.h"
 
+// The pictures live in a static library: their resource is registered by
+// hand, or the linker drops it. (Outside any namespace, as Qt requires.)
+static void InitPictures() { Q_INIT_RESOURCE(fOndrik); }
+
 namespace {
 
 constexpr int kClientWidth = 466;
@@ -236,6 +240,7 @@ TfrmOndrik::TfrmOndrik(QWidget* owner, TVehicleInfoLookup& lookupObject, bool st
     setPalette(colours);
     setAutoFillBackground(true);
 
+    InitPictures();
     BuildControls();
     BuildMenu();
 
@@ -335,19 +340,27 @@ void TfrmOndrik::BuildControls() {
 
     // ---- Bottom: date, options, buttons
     const int bottom = kTopHeight + kMiddleHeight;
-    NewLabel("Date of Lookup:", client, QRect(8, bottom + 10, 80, 16));
+    // The desktop's sans-serif font runs wider than the one the window was
+    // drawn for: this row is laid out from the texts' own widths.
+    QLabel* dateLabel = NewLabel("Date of Lookup:", client, QRect(8, bottom + 10, 80, 16));
+    dateLabel->resize(std::max(80, dateLabel->sizeHint().width()), 16);
     txtEffective = new QDateEdit(client);
     txtEffective->setObjectName("txtEffective");
-    txtEffective->setGeometry(88, bottom + 7, 97, 21);
+    txtEffective->setGeometry(dateLabel->geometry().right() + 4, bottom + 7, 97, 21);
     txtEffective->setCalendarPopup(true);
     txtEffective->setLocale(QLocale::c());  // English names, as the date texts use
     txtEffective->setDisplayFormat(QtDateFormat(platform::ShortDateFormat()));
     txtEffective->setMinimumDate(QDate(1, 1, 1));
+    txtEffective->resize(std::max(97, txtEffective->sizeHint().width()), 21);
     chkOrigSym = new QCheckBox("Use original symbol (pre-2006 in MA)", client);
     chkOrigSym->setObjectName("chkOrigSym");
-    chkOrigSym->setGeometry(196, bottom + 8, 210, 17);
+    const int helpWidth = 17;
+    const int origX = txtEffective->geometry().right() + 9;
+    const int origWidth =
+        std::min(chkOrigSym->sizeHint().width(), kClientWidth - 8 - helpWidth - 4 - origX);
+    chkOrigSym->setGeometry(origX, bottom + 9, origWidth, 17);
     Button1 = NewButton("?", client, "Button1");
-    Button1->setGeometry(410, bottom + 8, 17, 17);
+    Button1->setGeometry(origX + origWidth + 4, bottom + 9, helpWidth, 17);
     Button1->setFocusPolicy(Qt::NoFocus);
     chkShowAllDetail = new QCheckBox("Show all Detail Items", client);
     chkShowAllDetail->setObjectName("chkShowAllDetail");

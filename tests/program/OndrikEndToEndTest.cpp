@@ -269,7 +269,12 @@ INSTANTIATE_TEST_SUITE_P(
                       "Information: A vehicle could not be found with the information provided.  "
                       "Please refine your search",
                       false, ""},
-        THeadlessCase{"ShortVinBox", {"/VIN=1FT"}, "Information: VIN must be at least ", false, ""}),
+        THeadlessCase{"ShortVinBox", {"/VIN=1FT"}, "Information: VIN must be at least ", false, ""},
+        // The choice comes up without the window; cancelled, the engine's own
+        // load of the VIN stands and is handed on.
+        THeadlessCase{"ChoiceCancelledKeepsTheEnginesLoad", {"/VIN=1HGCM56635A123456"},
+                      "ISO: 1HGCM56635A123456 Choices Model Name\t", true,
+                      "\r\nModel=Accord LX\r\nVehicleClass="}),
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

@@ -281,6 +281,7 @@ TEST_P(VinSearchTest, OutcomeCriteriaAndPicture) {
     EXPECT_EQ(FromQString(Control<QLineEdit>("txtVIN").text()), c.shownInEdit);
     EXPECT_EQ(window.ResultShown(), c.found);
     EXPECT_EQ(SuccessShown(), c.found);
+    EXPECT_FALSE(Control<QLabel>("imgSuccess").pixmap().isNull());
     EXPECT_EQ(FromQString(Criteria()), c.criteria);
     EXPECT_EQ(BoxTexts(), c.boxes);
     if (c.found) {

@@ -55,8 +55,9 @@ TEST_F(QtServicesTest, BoxShowsTheTextLiterallyAndAnswersTheButtonClicked) {
     ClickWhenShown("No", &seen);
     EXPECT_EQ(ShowMessageBox({"Smith & Wesson <b>", "Confirm", MsgIcon::Question, MsgButtons::YesNo, 0}), mrNo);
     EXPECT_EQ(seen, "Smith & Wesson <b>");
-    ClickWhenShown("OK");
-    EXPECT_EQ(ShowMessageBox({"Done", "Information", MsgIcon::Information, MsgButtons::OK, 0}), mrOK);
+    ClickWhenShown("OK", &seen);
+    EXPECT_EQ(ShowMessageBox({"Done:\r\rone\r\ntwo", "Information", MsgIcon::Information, MsgButtons::OK, 0}), mrOK);
+    EXPECT_EQ(seen, "Done:\n\none\ntwo");
 }
 
 TEST_F(QtServicesTest, HeadlessBoxesAnswerAsEscape) {
