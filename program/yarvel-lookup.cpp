@@ -248,7 +248,7 @@ std::string Utf8(const std::string& ansi) {
 std::string Cell(const std::string& ansi) {
     std::string text = Utf8(ansi);
     for (char& c : text)
-        if (c == '\t' || c == '\r' || c == '\n') c = ' ';
+        if (c == '\t' || c == '\r' || c == '\n' || c == '\0') c = ' ';
     return text;
 }
 
@@ -700,13 +700,13 @@ int RunBatch(const TOptions& options) {
         if (result.Outcome == TOutcome::Error) status = kExitError;
         // An unreadable date is shown as it was given, never as today's.
         const std::string shownDate = date ? IsoDate(*date) : platform::Utf8ToAnsi(dateText);
-        if (options.Json)
-            std::printf("%s\n", JsonResult(result, "\"vin\":" + JsonString(vin), shownDate).c_str());
-        else
-            std::printf("%s\n",
-                        BatchTextLine(vin, dateText.empty() ? shownDate : platform::Utf8ToAnsi(dateText),
-                                      result)
-                            .c_str());
+        // Written whole: a NUL read from the file must not cut the line.
+        const std::string out =
+            options.Json ? JsonResult(result, "\"vin\":" + JsonString(vin), shownDate)
+                         : BatchTextLine(vin, dateText.empty() ? shownDate : platform::Utf8ToAnsi(dateText),
+                                         result);
+        std::fwrite(out.data(), 1, out.size(), stdout);
+        std::fputc('\n', stdout);
         std::fflush(stdout);
     }
     return status;

@@ -195,12 +195,15 @@ TEST_F(YarvelLookupTest, BatchPrintsOneLinePerVin) {
 
 TEST_F(YarvelLookupTest, BatchFromAWindowsEditor) {
     // A byte-order mark, CRLF line ends, a lower-case VIN, several descriptions.
+    // A NUL inside a line must not cut its output line.
     m_folder.Write("windows.txt", std::string("\xEF\xBB\xBF") + "1c3la36a16n123456\r\n" +
-                                      kSeveralVin + ",2024-01-15\r\n");
+                                      kSeveralVin + ",2024-01-15\r\n" +
+                                      std::string("1C3LA\0" "36A16N123456,2024-01-15\r\n", 29));
     const TRun run = Run({"--batch", m_folder.Path() + "windows.txt"});
     EXPECT_EQ(run.status, 0) << run.err;
     const auto lines = SplitLines(run.out);
-    ASSERT_EQ(lines.size(), 2u) << run.out;
+    ASSERT_EQ(lines.size(), 3u) << run.out;
+    EXPECT_EQ(lines[2].rfind("1C3LA 36A16N123456\t2024-01-15\t", 0), 0u) << lines[2];
     EXPECT_EQ(lines[0].rfind(std::string(kUnambiguousVin) + "\t", 0), 0u) << lines[0];
     EXPECT_NE(lines[0].find("\tfound\tModelYear=2006\t"), std::string::npos) << lines[0];
     // The several line names the columns in which the descriptions differ.
